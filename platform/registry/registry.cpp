@@ -1,0 +1,227 @@
+// The registry kept in one text file: snapshots for reading, locked atomic updates.
+#include "platform/registry/registry.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+
+namespace quenda {
+namespace {
+
+std::string Describe(const std::filesystem::path& file, const std::string& what) {
+    return "registry " + file.string() + ": " + what;
+}
+
+std::string ErrnoText(int err) { return std::strerror(err); }
+
+// Reads the whole file; kNotFound when it does not exist.
+RegStatus ReadFile(const std::filesystem::path& file, std::string* text, std::string* error) {
+    text->clear();
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return RegStatus::kNotFound;
+        *error = Describe(file, "cannot open: " + ErrnoText(errno));
+        return RegStatus::kIoError;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        *error = Describe(file, "not a regular file");
+        return RegStatus::kDamaged;
+    }
+    if (static_cast<std::uintmax_t>(st.st_size) > kMaxRegistryFileSize) {
+        ::close(fd);
+        *error = Describe(file, "damaged (file too large)");
+        return RegStatus::kDamaged;
+    }
+    char buffer[8192];
+    while (true) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int err = errno;
+            ::close(fd);
+            *error = Describe(file, "cannot read: " + ErrnoText(err));
+            return RegStatus::kIoError;
+        }
+        if (n == 0) break;
+        text->append(buffer, static_cast<size_t>(n));
+        if (text->size() > kMaxRegistryFileSize) {
+            ::close(fd);
+            *error = Describe(file, "damaged (file too large)");
+            return RegStatus::kDamaged;
+        }
+    }
+    ::close(fd);
+    return RegStatus::kOk;
+}
+
+RegStatus LoadTree(const std::filesystem::path& file, RegistryTree* tree, std::string* error) {
+    *tree = RegistryTree();
+    std::string text;
+    RegStatus status = ReadFile(file, &text, error);
+    if (status == RegStatus::kNotFound) return RegStatus::kOk;
+    if (status != RegStatus::kOk) return status;
+    std::string reason;
+    if (!RegistryTree::Parse(text, tree, &reason)) {
+        *error = Describe(file, "damaged at " + reason);
+        return RegStatus::kDamaged;
+    }
+    return RegStatus::kOk;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+RegStatus WriteTreeAtomically(const std::filesystem::path& file, const RegistryTree& tree, std::string* error) {
+    std::filesystem::path temp = file;
+    temp += ".tmp." + std::to_string(::getpid());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        *error = Describe(file, "cannot create temporary file: " + ErrnoText(errno));
+        return RegStatus::kIoError;
+    }
+    std::string text = tree.Serialize();
+    bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
+    int err = errno;
+    ok = (::close(fd) == 0) && ok;
+    if (ok && ::rename(temp.c_str(), file.c_str()) != 0) {
+        err = errno;
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        *error = Describe(file, "cannot write: " + ErrnoText(err));
+        return RegStatus::kIoError;
+    }
+    return RegStatus::kOk;
+}
+
+// Holds an exclusive lock on the file beside the registry for as long as it lives.
+class WriterLock {
+public:
+    explicit WriterLock(const std::filesystem::path& file) {
+        std::filesystem::path lock = file;
+        lock += ".lock";
+        fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ < 0) {
+            error_ = errno;
+            return;
+        }
+        while (::flock(fd_, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                error_ = errno;
+                ::close(fd_);
+                fd_ = -1;
+                return;
+            }
+        }
+    }
+    ~WriterLock() {
+        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+    }
+    WriterLock(const WriterLock&) = delete;
+    WriterLock& operator=(const WriterLock&) = delete;
+    bool Held() const { return fd_ >= 0; }
+    int Error() const { return error_; }
+
+private:
+    int fd_ = -1;    // open lock file, -1 when the lock is not held
+    int error_ = 0;  // errno of the failed open or lock
+};
+
+}  // namespace
+
+std::filesystem::path Registry::DefaultPath() {
+    const char* explicitPath = std::getenv(kRegistryPathVariable);
+    if (explicitPath != nullptr && *explicitPath != '\0') return explicitPath;
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && *config == '/') return std::filesystem::path(config) / "quenda" / "registry";
+    const char* home = std::getenv("HOME");
+    std::filesystem::path base = (home != nullptr && *home != '\0') ? home : "/tmp";
+    return base / ".config" / "quenda" / "registry";
+}
+
+void Registry::SetProcessPath(const std::filesystem::path& path) {
+    ::setenv(kRegistryPathVariable, path.c_str(), 1);
+}
+
+Registry::Registry(std::filesystem::path file) : file_(std::move(file)) {}
+
+RegStatus Registry::Read(RegistryTree* tree, std::string* error) const {
+    std::string ignored;
+    RegStatus status = LoadTree(file_, tree, error != nullptr ? error : &ignored);
+    if (status != RegStatus::kOk) *tree = RegistryTree();
+    return status;
+}
+
+RegStatus Registry::Update(const std::function<bool(RegistryTree&)>& change, std::string* error) {
+    std::string ignored;
+    std::string* reason = error != nullptr ? error : &ignored;
+    std::error_code ec;
+    if (file_.has_parent_path()) std::filesystem::create_directories(file_.parent_path(), ec);
+    WriterLock lock(file_);
+    if (!lock.Held()) {
+        *reason = Describe(file_, "cannot lock: " + ErrnoText(lock.Error()));
+        return RegStatus::kIoError;
+    }
+    RegistryTree tree;
+    RegStatus status = LoadTree(file_, &tree, reason);
+    if (status != RegStatus::kOk) return status;
+    if (!change(tree)) return RegStatus::kOk;
+    return WriteTreeAtomically(file_, tree, reason);
+}
+
+RegStatus Registry::QueryString(RegRoot root, std::string_view keyPath, std::string_view valueName,
+                                std::string* value, std::string* error) const {
+    RegistryTree tree;
+    RegStatus status = Read(&tree, error);
+    if (status != RegStatus::kOk) return status;
+    const RegistryKey* key = tree.Find(root, keyPath);
+    const std::string* found = key != nullptr ? key->FindValue(valueName) : nullptr;
+    if (found == nullptr) return RegStatus::kNotFound;
+    *value = *found;
+    return RegStatus::kOk;
+}
+
+RegStatus Registry::SetString(RegRoot root, std::string_view keyPath, std::string_view valueName,
+                              std::string_view value, std::string* error) {
+    bool valid = true;
+    RegStatus status = Update(
+        [&](RegistryTree& tree) {
+            RegistryKey* key = tree.Create(root, keyPath);
+            valid = key != nullptr && key->SetValue(valueName, value);
+            return valid;
+        },
+        error);
+    if (status == RegStatus::kOk && !valid) return RegStatus::kInvalidArgument;
+    return status;
+}
+
+RegStatus Registry::DeleteKey(RegRoot root, std::string_view keyPath, std::string* error) {
+    bool found = false;
+    RegStatus status = Update(
+        [&](RegistryTree& tree) {
+            found = tree.Delete(root, keyPath);
+            return found;
+        },
+        error);
+    if (status == RegStatus::kOk && !found) return RegStatus::kNotFound;
+    return status;
+}
+
+}  // namespace quenda
