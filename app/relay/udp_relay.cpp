@@ -1,0 +1,239 @@
+// The UDP relay's handlers: requests in, replies matched by question key, answers out.
+#include "app/relay/udp_relay.h"
+
+#include "app/relay/counter_math.h"
+#include "app/relay/dns_codec.h"
+#include "app/relay/number_text.h"
+
+namespace quenda {
+
+void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string& address,
+                                   uint16_t port) {
+    const std::string name = GetQueryName(datagram);
+    const std::string type = GetQueryType(datagram);
+    std::string line = "Q: " + address + " for: " + ShowName(name);
+    if (env_.settings.LOG_DETAIL == 3) line += "; TYPE: " + type;
+    env_.log.WriteLog(line, 1);
+
+    AddIfFits(env_.counters.TOTALQ, 1);
+    env_.statistics.UpDateStatistic();
+
+    PendingRequest& request = request_;
+    request.Key = MakeCacheKey(name, type);
+    request.ClientAddress.assign(address, 0, kClientAddressLength);
+    request.ClientPort = port;
+    request.ClientId.assign(datagram.substr(0, 2));
+    request.ServerReplied.fill(false);
+    request.CacheTick.reset();
+    request.ServerTick.reset();
+    request.NegativeCount = -1;
+    request.NegativeReply.clear();
+
+    const std::string stored = env_.settings.NOCACHE ? std::string() : env_.cache.CacheLookup(request.Key);
+    request.StartTick = env_.clock.Now();
+    // AddPending may pump messages through its hooks; keep the key out of the scratch slot.
+    const std::string key = request.Key;
+    AddPending(request);
+    if (stored.empty()) {
+        SendToAllServers(datagram);
+        return;
+    }
+    DeliverAnswer(key, AnswerFromCache(stored, datagram), kFromCache);
+    // Refresh the cached entry: every server until one has ever replied, then only the best.
+    if (upstreamSeen_) {
+        SendToBestServer(datagram);
+    } else {
+        SendToAllServers(datagram);
+    }
+}
+
+void UdpRelay::HandleServerReply(std::string_view datagram, const std::string& address,
+                                 uint16_t port) {
+    // Only the servers we ask may answer: anything else could plant answers in the cache.
+    if (port != env_.upstreamPort || !IsListedServer(address)) {
+        env_.log.WriteLog("Dropped reply from " + address + ":" + std::to_string(port), 3);
+        return;
+    }
+    upstreamSeen_ = true;
+    if (env_.hooks.UpdateEntryDataNameserver(datagram)) return;
+
+    const std::string key = MakeCacheKey(datagram);
+    CreditReplyTime(key, address);
+    const bool good = IsGoodAnswer(datagram);
+    if (!env_.settings.NOCACHE && good) env_.cache.CacheStore(key, datagram);
+    if (good) {
+        DeliverAnswer(key, datagram, address);
+    } else {
+        StoreNegativeReply(key, datagram);
+    }
+    MarkServerResponding(address);
+}
+
+void UdpRelay::SendToAllServers(std::string_view query) {
+    for (int i = 0; i < kUsedNameServers; ++i) {
+        // Re-read every time: a nested event may have disabled servers or closed the port.
+        if (env_.upstream.IsActive() && env_.servers[i].enabled) {
+            env_.upstream.SendDatagram(env_.servers[i].address, env_.upstreamPort, query);
+        }
+        env_.hooks.ProcessPendingMessages();
+    }
+    env_.hooks.ProcessPendingMessages();
+}
+
+void UdpRelay::SendToBestServer(std::string_view query) {
+    const int best = BestServer();
+    if (best >= 0) env_.upstream.SendDatagram(env_.servers[best].address, env_.upstreamPort, query);
+}
+
+int UdpRelay::BestServer() {
+    if (!env_.upstream.IsActive()) return -1;
+    int best = -1;
+    for (int i = 0; i < kUsedNameServers; ++i) {
+        const NameServer& server = env_.servers[i];
+        if (server.enabled && (best < 0 || server.WINNING > env_.servers[best].WINNING)) best = i;
+    }
+    return best;
+}
+
+void UdpRelay::AddPending(const PendingRequest& request) {
+    PendingTable& table = env_.table;
+    if (table.Append(request)) return;
+
+    // A full table of answered requests is only a busy relay: reuse the oldest answered slot.
+    const int settled = table.FindOldestSettled(env_.clock.Now());
+    if (settled >= 0) {
+        table.Replace(settled, request);
+        return;
+    }
+    // Every slot still waits: a loop (this host listed as its own server) or every server dead.
+    for (int i = 0; i < kUsedNameServers; ++i) env_.servers[i].enabled = false;
+    table.Clear();
+    env_.hooks.ShowCriticalError(std::string(kCriticalErrorTitle), std::string(kCriticalErrorText));
+    env_.hooks.MakeListView();
+}
+
+void UdpRelay::DeliverAnswer(const std::string& key, std::string_view reply,
+                             std::string_view source) {
+    const KeyToMatch match(key);
+    const bool fromCache = source == kFromCache;
+    bool first = true;
+    for (int i = env_.table.FindOldestWaiting(match, env_.clock.Now()); i >= 0;
+         i = env_.table.FindOldestWaiting(match, env_.clock.Now())) {
+        PendingRequest& slot = env_.table[i];
+        const Tick now = env_.clock.Now();
+        const uint32_t elapsed = TicksBetween(slot.StartTick, now);
+        std::string serverName;
+        if (fromCache) {
+            slot.CacheTick = now;
+            AddIfFits(env_.counters.ACACHE, 1);
+        } else {
+            AddIfFits(env_.counters.ADNS, 1);
+            serverName = AnsweringServerName(source);
+            slot.ServerTick = now;
+        }
+        if (first && env_.settings.LOG_DETAIL != 1) {
+            LogAnswer(source, serverName, key, reply, elapsed);
+        }
+        first = false;
+        // Each client gets the reply under the message ID it asked with.
+        SendToClient(slot.ClientAddress, slot.ClientPort, AnswerFromCache(reply, slot.ClientId));
+        if (!fromCache) env_.hooks.MakeListView();
+    }
+
+    const Tick now = env_.clock.Now();
+    const int cached = env_.table.FindOldestCacheAnswered(match, now);
+    if (cached < 0) return;
+    PendingRequest& slot = env_.table[cached];
+    if (fromCache) {
+        slot.CacheTick = now;
+    } else if (!slot.ServerTick) {
+        if (!env_.settings.NOCACHE) env_.counters.WTIME += TicksBetween(*slot.CacheTick, now);
+        slot.ServerTick = now;
+    }
+}
+
+void UdpRelay::LogAnswer(std::string_view source, const std::string& serverName,
+                         const std::string& key, std::string_view reply, uint32_t elapsed) {
+    const bool high = env_.settings.LOG_DETAIL == 3;
+    std::string line = source == kFromCache ? std::string("A: CACHE: ") : "A: " + serverName + ": ";
+    line += ShowName(key) + " [in" + SpacedNumber(elapsed) + "ms]";
+    if (high) line += (source == kFromCache ? " ; TYPE: " : " TYPE: ") + GetQueryType(reply);
+    env_.log.WriteLog(line, 2);
+}
+
+void UdpRelay::StoreNegativeReply(const std::string& key, std::string_view reply) {
+    const KeyToMatch match(key);
+    for (int i = 0; i < env_.table.PendingCount(); ++i) {
+        PendingRequest& slot = env_.table[i];
+        if (!slot.IsWaiting() || slot.keyFold != match.fold || slot.Key != key) continue;
+        if (slot.NegativeCount == -1) {
+            slot.NegativeCount = 1;
+        } else {
+            AddIfFits(slot.NegativeCount, 1);
+        }
+        slot.NegativeReply.assign(reply);
+    }
+}
+
+void UdpRelay::CreditReplyTime(const std::string& key, const std::string& address) {
+    int server = -1;
+    for (int i = 0; i < kUsedNameServers && server < 0; ++i) {
+        if (env_.servers[i].enabled && env_.servers[i].address == address) server = i;
+    }
+    if (server < 0) return;
+
+    const KeyToMatch match(key);
+    const Tick now = env_.clock.Now();
+    NameServer& credited = env_.servers[server];
+    bool first = true;
+    for (int i = env_.table.FindOldestUncredited(match, server, now); i >= 0;
+         i = env_.table.FindOldestUncredited(match, server, now)) {
+        PendingRequest& slot = env_.table[i];
+        slot.ServerReplied[static_cast<size_t>(server)] = true;
+        if (first) {
+            AddIfFits(credited.ATIME, TicksBetween(slot.StartTick, now));
+            AddIfFits(credited.NATIME, 1);
+            first = false;
+        }
+    }
+}
+
+std::string UdpRelay::AnsweringServerName(std::string_view source) {
+    if (source == kHostNotFound) return std::string(source);
+    std::string name;
+    for (int i = 0; i < kUsedNameServers; ++i) {
+        NameServer& server = env_.servers[i];
+        if (server.address != source) continue;
+        AddIfFits(server.WINNING, 1);
+        AddIfFits(env_.servers.NDNS, 1);
+        const bool unnamed = server.description.empty() || server.description == " ";
+        name = unnamed ? server.address : server.description;
+    }
+    return name;
+}
+
+void UdpRelay::MarkServerResponding(const std::string& address) {
+    bool changed = false;
+    for (int i = 0; i < kUsedNameServers; ++i) {
+        NameServer& server = env_.servers[i];
+        if (server.address == address && !server.responded) {
+            server.responded = true;
+            changed = true;
+        }
+    }
+    if (changed) env_.hooks.MakeListView();
+}
+
+void UdpRelay::SendToClient(const std::string& address, uint16_t port, std::string_view datagram) {
+    env_.clients.SendDatagram(address, port, datagram);
+}
+
+bool UdpRelay::IsListedServer(const std::string& address) const {
+    if (address.empty()) return false;
+    for (int i = 0; i < kUsedNameServers; ++i) {
+        if (env_.servers[i].address == address) return true;
+    }
+    return false;
+}
+
+}  // namespace quenda

@@ -1,0 +1,107 @@
+// The UDP relay: takes client requests, answers them from the cache, forwards them upstream,
+// matches upstream replies to waiting requests by question key and delivers them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/config/name_server_list.h"
+#include "app/relay/pending_table.h"
+#include "app/relay/relay_ports.h"
+#include "app/relay/statistics.h"
+#include "platform/tick/tick.h"
+
+namespace quenda {
+
+// The answering-server text the sweep gives when every enabled server said no.
+inline constexpr std::string_view kHostNotFound = "(host not found)";
+// The source DeliverAnswer gets for a cache hit.
+inline constexpr std::string_view kFromCache = "*";
+// The port upstream name servers are asked on.
+inline constexpr uint16_t kDnsPort = 53;
+
+inline constexpr std::string_view kCriticalErrorTitle = "Critical Error!";
+inline constexpr std::string_view kCriticalErrorText =
+    "The amount of pending DNS requests exceeds the system capacaty. Please make sure that you "
+    "did not declare your own host as a name server! All DNS servers have been disabled. Please "
+    "check and reconfigre youe name servers!";
+
+// Everything the relay works on and talks to; all of it outlives the relay.
+struct RelayEnvironment {
+    PendingTable& table;
+    NameServerList& servers;
+    RequestCounters& counters;
+    Statistics& statistics;
+    const RelaySettings& settings;
+    DatagramPort& upstream;  // UDPPort1
+    DatagramPort& clients;   // UDPPort2
+    RelayCache& cache;
+    LogSink& log;
+    Clock& clock;
+    RelayHooks& hooks;
+    uint16_t upstreamPort = kDnsPort;  // tests move their fake name servers elsewhere
+};
+
+class UdpRelay {
+public:
+    explicit UdpRelay(const RelayEnvironment& environment) : env_(environment) {}
+
+    // A datagram arrived on the client port. Whatever arrives is handled as a request: logged,
+    // counted, answered from the cache when it can be, and forwarded upstream in any case.
+    void HandleClientRequest(std::string_view datagram, const std::string& address, uint16_t port);
+
+    // A datagram arrived on the upstream port. Only datagrams from port upstreamPort of an
+    // address in positions 0 to 9 of the list are taken; others are logged at level 3 and
+    // dropped. A usable reply is cached and delivered, any other is kept as a negative reply.
+    void HandleServerReply(std::string_view datagram, const std::string& address, uint16_t port);
+
+    // Sends the query to every enabled server in order, letting window messages run after each.
+    void SendToAllServers(std::string_view query);
+
+    // Sends the query to BestServer(), if there is one.
+    void SendToBestServer(std::string_view query);
+
+    // The enabled position among 0 to 9 with the most first answers (the lower position on a
+    // tie), or -1 when none is enabled or the upstream port is closed.
+    int BestServer();
+
+    // Takes a request into the table. When the table is full, the oldest slot that no longer
+    // waits gives its place; when every slot still waits, every server is disabled, the table
+    // is emptied, the critical error is shown and the request is dropped.
+    void AddPending(const PendingRequest& request);
+
+    // Serves every waiting request of the key (ignoring letter case), oldest first, each with
+    // its own message ID; source is a server address, kFromCache, or a text from the sweep.
+    void DeliverAnswer(const std::string& key, std::string_view reply, std::string_view source);
+
+    // Keeps a negative reply in every waiting slot of exactly this key.
+    void StoreNegativeReply(const std::string& key, std::string_view reply);
+
+    // Credits the server at address the age of the oldest request of exactly this key it has
+    // not yet been credited for, and marks all such requests credited.
+    void CreditReplyTime(const std::string& key, const std::string& address);
+
+    // The answering server's description (or address), crediting it a first answer; "" for a
+    // source that is no listed server; kHostNotFound stays as it is.
+    std::string AnsweringServerName(std::string_view source);
+
+    // Sets the responded flag of every position with this address; redraws the list on a change.
+    void MarkServerResponding(const std::string& address);
+
+    void SendToClient(const std::string& address, uint16_t port, std::string_view datagram);
+
+    // A datagram has arrived upstream since start-up.
+    bool UpstreamSeen() const { return upstreamSeen_; }
+
+private:
+    bool IsListedServer(const std::string& address) const;
+    void LogAnswer(std::string_view source, const std::string& serverName, const std::string& key,
+                   std::string_view reply, uint32_t elapsed);
+
+    RelayEnvironment env_;
+    bool upstreamSeen_ = false;
+    PendingRequest request_;  // scratch slot, reused so a request costs no allocations
+};
+
+}  // namespace quenda

@@ -1,0 +1,327 @@
+// Requests in, replies matched by key, answers out: cache hits, forwarding, delivery, crediting.
+#include <gmock/gmock.h>
+
+#include "app/relay/dns_codec.h"
+#include "tests/relay/relay_fixture.h"
+
+namespace quenda::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+TEST_F(RelayTest, MissIsLoggedCountedAndForwardedUnchangedToEveryEnabledServer) {
+    servers[2].address = "10.0.0.3";  // listed but disabled
+    settings.LOG_DETAIL = 3;
+    const std::string query = Query("www.example.org", 28, 0x4242);
+    Ask(query);
+
+    EXPECT_TRUE(log.Has("Q: 192.168.1.20 for: www.example.org; TYPE: AAAA", 1));
+    EXPECT_EQ(counters.TOTALQ, 1);
+    ASSERT_EQ(table.PendingCount(), 1);
+    EXPECT_EQ(table[0].Key, MakeCacheKey(query));
+    EXPECT_TRUE(table[0].IsWaiting());
+    EXPECT_THAT(upstreamPort.HostsSentTo(), ElementsAre(kServerA, kServerB));
+    for (const auto& sent : upstreamPort.sent) {
+        EXPECT_EQ(sent.port, kDnsPort);
+        EXPECT_EQ(sent.data, query);
+    }
+    EXPECT_EQ(hooks.pumps, kUsedNameServers + 1);  // after every position and once more
+    EXPECT_TRUE(ToClients().empty());
+}
+
+TEST_F(RelayTest, GarbageOnTheClientPortIsStillARequest) {
+    Ask("x");
+    EXPECT_TRUE(log.Has("Q: 192.168.1.20 for: Not a DNS-Struct!", 1));
+    EXPECT_EQ(table.PendingCount(), 1);
+    EXPECT_EQ(upstreamPort.sent.size(), 2u);
+    // A reply-shaped datagram (QR set) sent to the client port is handled the same way.
+    Ask(GoodReply("a.b"));
+    EXPECT_EQ(table.PendingCount(), 2);
+    EXPECT_EQ(counters.TOTALQ, 2);
+}
+
+TEST_F(RelayTest, GoodReplyIsCachedAndDeliveredWithCredit) {
+    settings.LOG_DETAIL = 3;
+    servers[0].description = "Provider";
+    Ask(Query("www.example.org", 1, 0x0101), 40000);
+    clock.Advance(25);
+    const std::string reply = GoodReply("www.example.org", 1, 0x0101);
+    Reply(reply);
+
+    ASSERT_EQ(ToClients().size(), 1u);
+    EXPECT_EQ(ToClients()[0].host, kClient);
+    EXPECT_EQ(ToClients()[0].port, 40000);
+    EXPECT_EQ(ToClients()[0].data, reply);
+    EXPECT_EQ(cache.entries.count(FakeCache::Upper(MakeCacheKey(reply))), 1u);
+    EXPECT_EQ(counters.ADNS, 1);
+    EXPECT_EQ(servers[0].WINNING, 1);
+    EXPECT_EQ(servers.NDNS, 1);
+    EXPECT_EQ(servers[0].ATIME, 25);
+    EXPECT_EQ(servers[0].NATIME, 1);
+    EXPECT_TRUE(servers[0].responded);
+    EXPECT_FALSE(servers[1].responded);
+    EXPECT_TRUE(log.Has("A: Provider: www.example.org [in 25ms] TYPE: A", 2));
+    EXPECT_TRUE(relay.UpstreamSeen());
+}
+
+TEST_F(RelayTest, OneReplyServesEveryWaitingClientUnderItsOwnId) {
+    Ask(Query("Shared.Example", 1, 0x1111), 1001, "192.168.1.21");
+    Ask(Query("shared.example", 1, 0x2222), 1002, "192.168.1.22");
+    Ask(Query("shared.example", 1, 0x3333), 1003, "192.168.1.23");
+    clock.Advance(10);
+    const std::string reply = GoodReply("shared.example", 1, 0x2222);
+    Reply(reply);
+
+    ASSERT_EQ(ToClients().size(), 3u);
+    const uint16_t ids[] = {0x1111, 0x2222, 0x3333};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(ToClients()[i].port, 1001 + i);
+        EXPECT_EQ(IdOf(ToClients()[i].data), ids[i]);
+        EXPECT_EQ(ToClients()[i].data.substr(2), reply.substr(2));  // nothing else changes
+    }
+    EXPECT_EQ(counters.ADNS, 3);
+    EXPECT_EQ(servers[0].WINNING, 3);  // a first answer per client served
+    // Crediting is case-exact: only the two lower-case requests match, timed once.
+    EXPECT_EQ(servers[0].NATIME, 1);
+    EXPECT_EQ(table[0].ServerReplied[0], false);
+    EXPECT_EQ(table[1].ServerReplied[0], true);
+    EXPECT_EQ(table[2].ServerReplied[0], true);
+    // Only the first client served is logged.
+    int answerLines = 0;
+    for (const auto& [level, line] : log.lines) answerLines += line.starts_with("A: ") ? 1 : 0;
+    EXPECT_EQ(answerLines, 1);
+
+    // The second server's later reply serves nobody but still refreshes cache and timing.
+    clock.Advance(30);
+    relay.HandleServerReply(reply, kServerB, kDnsPort);
+    EXPECT_EQ(ToClients().size(), 3u);
+    EXPECT_EQ(servers[1].ATIME, 40);
+    EXPECT_EQ(servers[1].NATIME, 1);
+    EXPECT_EQ(cache.stores, 2);
+}
+
+TEST_F(RelayTest, AAndAaaaForOneNameStayApartEndToEnd) {
+    Ask(Query("dual.example", 1, 0x000A), 2001);
+    Ask(Query("dual.example", 28, 0x001C), 2002);
+    Reply(GoodReply("dual.example", 28, 0x001C));
+    ASSERT_EQ(ToClients().size(), 1u);
+    EXPECT_EQ(ToClients()[0].port, 2002);
+    EXPECT_TRUE(table[0].IsWaiting());  // the A asker is still waiting
+    Reply(GoodReply("dual.example", 1, 0x000A));
+    ASSERT_EQ(ToClients().size(), 2u);
+    EXPECT_EQ(ToClients()[1].port, 2001);
+    EXPECT_EQ(GetQueryType(ToClients()[1].data), "A");
+    EXPECT_EQ(cache.entries.size(), 2u);
+
+    // A later A question is replayed the A answer, never the AAAA one.
+    Ask(Query("dual.example", 1, 0x0B0B), 2003);
+    ASSERT_EQ(ToClients().size(), 3u);
+    EXPECT_EQ(GetQueryType(ToClients()[2].data), "A");
+    EXPECT_EQ(IdOf(ToClients()[2].data), 0x0B0B);
+}
+
+TEST_F(RelayTest, CacheHitIsAnsweredAtOnceAndRefreshedUpstream) {
+    settings.LOG_DETAIL = 3;
+    const std::string stored = GoodReply("cached.example", 1, 0x7777);
+    cache.CacheStore(MakeCacheKey(stored), stored);
+    const std::string query = Query("cached.example", 1, 0x0042);
+    Ask(query, 3000);
+
+    ASSERT_EQ(ToClients().size(), 1u);
+    EXPECT_EQ(ToClients()[0].data, AnswerFromCache(stored, query));
+    EXPECT_EQ(counters.ACACHE, 1);
+    EXPECT_TRUE(log.Has("A: CACHE: cached.example [in 0ms] ; TYPE: A", 2));
+    ASSERT_TRUE(table[0].CacheTick.has_value());
+    // No upstream datagram yet: the refresh goes to every enabled server.
+    EXPECT_THAT(upstreamPort.HostsSentTo(), ElementsAre(kServerA, kServerB));
+
+    // The refresh's reply credits the time the cache saved and reaches no client again.
+    clock.Advance(80);
+    relay.HandleServerReply(GoodReply("cached.example", 1, 0x0042), kServerB, kDnsPort);
+    EXPECT_EQ(ToClients().size(), 1u);
+    EXPECT_EQ(counters.WTIME, 80);
+    EXPECT_TRUE(table[0].ServerTick.has_value());
+    EXPECT_EQ(counters.ADNS, 0);
+
+    // Once a server has replied, a hit is refreshed only at the server with most first answers.
+    servers[1].WINNING = 5;
+    upstreamPort.sent.clear();
+    Ask(query, 3001);
+    EXPECT_THAT(upstreamPort.HostsSentTo(), ElementsAre(kServerB));
+}
+
+TEST_F(RelayTest, BestServerPrefersMostWinsThenLowerPositionAndNeedsAnOpenPort) {
+    servers[0].enabled = false;
+    EXPECT_EQ(relay.BestServer(), 1);
+    servers[0].enabled = true;
+    EXPECT_EQ(relay.BestServer(), 0);
+    servers[1].WINNING = 3;
+    EXPECT_EQ(relay.BestServer(), 1);
+    servers[0].WINNING = 3;
+    EXPECT_EQ(relay.BestServer(), 0);
+    upstreamPort.active = false;
+    EXPECT_EQ(relay.BestServer(), -1);
+    relay.SendToAllServers("q");
+    EXPECT_TRUE(upstreamPort.sent.empty());
+}
+
+TEST_F(RelayTest, NoCacheNeitherReadsNorWritesNorCountsTimeGained) {
+    settings.NOCACHE = true;
+    const std::string reply = GoodReply("n.example");
+    cache.CacheStore(MakeCacheKey(reply), reply);
+    cache.stores = 0;
+    Ask(Query("n.example"));
+    EXPECT_EQ(cache.lookups, 0);
+    EXPECT_TRUE(ToClients().empty());
+    Reply(reply);
+    EXPECT_EQ(cache.stores, 0);
+    EXPECT_EQ(ToClients().size(), 1u);
+    EXPECT_EQ(counters.TOTALQ, 1);
+}
+
+TEST_F(RelayTest, RepliesFromUnlistedSourcesChangeNothing) {
+    Ask(Query("target.example"));
+    const std::string forged = GoodReply("target.example");
+    relay.HandleServerReply(forged, "10.9.9.9", kDnsPort);
+    relay.HandleServerReply(forged, kServerA, 5353);
+    relay.HandleServerReply(forged, "", kDnsPort);
+
+    EXPECT_TRUE(ToClients().empty());
+    EXPECT_TRUE(cache.entries.empty());
+    EXPECT_FALSE(relay.UpstreamSeen());
+    EXPECT_TRUE(hooks.offered.empty());
+    EXPECT_TRUE(log.Has("Dropped reply from 10.9.9.9:53", 3));
+    EXPECT_TRUE(log.Has("Dropped reply from 10.0.0.1:5353", 3));
+    // A listed but disabled server is still one we may have asked.
+    servers[1].enabled = false;
+    relay.HandleServerReply(forged, kServerB, kDnsPort);
+    EXPECT_EQ(ToClients().size(), 1u);
+    EXPECT_EQ(servers[1].NATIME, 0);  // reply time only for enabled positions
+}
+
+TEST_F(RelayTest, CaseBlindDeliveryButCaseExactCreditAndNegatives) {
+    Ask(Query("www.Example.ORG"));
+    clock.Advance(5);
+    Reply(NegativeReply("www.example.org"));
+    EXPECT_EQ(table[0].NegativeCount, -1);
+    EXPECT_EQ(servers[0].NATIME, 0);
+    Reply(GoodReply("WWW.EXAMPLE.ORG"));
+    EXPECT_EQ(ToClients().size(), 1u);
+    EXPECT_EQ(servers[0].NATIME, 0);
+}
+
+TEST_F(RelayTest, ReplyTimeIsCreditedAtTheFirstEnabledPositionOnlyButWinsAtEvery) {
+    servers[2].address = kServerA;
+    servers[2].enabled = true;
+    servers[2].description = " ";
+    settings.LOG_DETAIL = 2;
+    Ask(Query("dup.example"));
+    clock.Advance(7);
+    Reply(GoodReply("dup.example"));
+    EXPECT_EQ(servers[0].NATIME, 1);
+    EXPECT_EQ(servers[2].NATIME, 0);
+    EXPECT_EQ(servers[0].WINNING, 1);
+    EXPECT_EQ(servers[2].WINNING, 1);
+    EXPECT_EQ(servers.NDNS, 2);
+    // The last matching position names the server; a blank description shows the address.
+    EXPECT_TRUE(log.Has("A: 10.0.0.1: dup.example [in 7ms]", 2));
+}
+
+TEST_F(RelayTest, HostEntryEditorMayTakeAReply) {
+    Ask(Query("edit.example"));
+    hooks.editorTakes = true;
+    Reply(GoodReply("edit.example"));
+    ASSERT_EQ(hooks.offered.size(), 1u);
+    EXPECT_TRUE(relay.UpstreamSeen());
+    EXPECT_TRUE(ToClients().empty());
+    EXPECT_TRUE(cache.entries.empty());
+    EXPECT_FALSE(servers[0].responded);
+}
+
+TEST_F(RelayTest, LateOrUnaskedGoodReplyIsStillCached) {
+    Reply(GoodReply("nobody.asked"));
+    EXPECT_EQ(cache.entries.size(), 1u);
+    EXPECT_TRUE(ToClients().empty());
+    EXPECT_EQ(counters.ADNS, 0);
+}
+
+TEST_F(RelayTest, LowLogDetailBuildsNoAnswerLines) {
+    settings.LOG_DETAIL = 1;
+    Ask(Query("quiet.example"));
+    Reply(GoodReply("quiet.example"));
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0].second, "Q: 192.168.1.20 for: quiet.example");
+}
+
+TEST_F(RelayTest, ClientAddressIsCutTo40Characters) {
+    Ask(Query("a.example"), 1, std::string(50, '7'));
+    EXPECT_EQ(table[0].ClientAddress, std::string(40, '7'));
+}
+
+TEST_F(RelayTest, EarlyReplyDuringForwardingFindsTheRequest) {
+    const std::string query = Query("fast.example");
+    hooks.onPump = [&] { Reply(GoodReply("fast.example")); };
+    Ask(query);
+    EXPECT_EQ(ToClients().size(), 1u);
+    EXPECT_EQ(counters.ADNS, 1);
+}
+
+TEST_F(RelayTest, FullTableOfAnsweredRequestsReusesTheOldestAnsweredSlot) {
+    for (int i = 0; i < kPendingSlots; ++i) {
+        Ask(Query("n" + std::to_string(i) + ".example"));
+        clock.Advance(1);
+    }
+    ASSERT_EQ(table.PendingCount(), kPendingSlots);
+    Reply(GoodReply("n5.example"));
+    Reply(GoodReply("n3.example"));
+    const std::string n3Key = MakeCacheKey(Query("n3.example"));
+
+    Ask(Query("new.example"));
+    EXPECT_EQ(table.PendingCount(), kPendingSlots);
+    EXPECT_TRUE(hooks.criticalErrors.empty());
+    EXPECT_TRUE(servers[0].enabled);
+    EXPECT_EQ(table[3].Key, MakeCacheKey(Query("new.example")));  // n3 was the oldest answered
+    EXPECT_EQ(counters.NOTANSWERED, 0);
+}
+
+TEST_F(RelayTest, FullTableOfWaitingRequestsDisablesEveryServer) {
+    for (int i = 0; i < kPendingSlots; ++i) Ask(Query("loop" + std::to_string(i) + ".example"));
+    upstreamPort.sent.clear();
+    const int listViews = hooks.listViews;
+    Ask(Query("one.more"));
+
+    EXPECT_EQ(table.PendingCount(), 0);
+    for (int i = 0; i < kUsedNameServers; ++i) EXPECT_FALSE(servers[i].enabled);
+    ASSERT_EQ(hooks.criticalErrors.size(), 1u);
+    EXPECT_EQ(hooks.criticalErrors[0].first, "Critical Error!");
+    EXPECT_EQ(hooks.criticalErrors[0].second, std::string(kCriticalErrorText));
+    EXPECT_GT(hooks.listViews, listViews);
+    EXPECT_TRUE(upstreamPort.sent.empty());  // passed on, but no server is enabled any more
+    EXPECT_EQ(counters.TOTALQ, kPendingSlots + 1);
+}
+
+TEST_F(RelayTest, CountersStopAt32767) {
+    counters.ADNS = 32767;
+    servers[0].WINNING = 32767;
+    servers.NDNS = 32767;
+    Ask(Query("sat.example"));
+    servers[0].ATIME = 2147483647;
+    clock.Advance(3);
+    Reply(GoodReply("sat.example"));
+    EXPECT_EQ(counters.ADNS, 32767);
+    EXPECT_EQ(servers[0].WINNING, 32767);
+    EXPECT_EQ(servers.NDNS, 32767);
+    EXPECT_EQ(servers[0].ATIME, 2147483647);  // the sum that would overflow is skipped...
+    EXPECT_EQ(servers[0].NATIME, 1);          // ...the count still grows
+}
+
+TEST_F(RelayTest, AgesSurviveTheTickWrap) {
+    clock.Set(0xFFFFFFF0u);
+    Ask(Query("wrap.example"));
+    clock.Set(0x00000010u);
+    Reply(GoodReply("wrap.example"));
+    EXPECT_EQ(servers[0].ATIME, 0x20);
+}
+
+}  // namespace
+}  // namespace quenda::test

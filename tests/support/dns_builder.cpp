@@ -1,0 +1,80 @@
+// DNS messages for tests.
+#include "tests/support/dns_builder.h"
+
+namespace quenda::test {
+namespace {
+
+void Put16(std::string& out, uint16_t value) {
+    out.push_back(static_cast<char>(value >> 8));
+    out.push_back(static_cast<char>(value & 0xFF));
+}
+
+}  // namespace
+
+std::string Build(const DnsMessage& message) {
+    std::string out;
+    Put16(out, message.id);
+    out.push_back(static_cast<char>(message.response ? 0x81 : 0x01));  // QR, RD
+    out.push_back(static_cast<char>(message.response ? (0x80 | (message.rcode & 0x0F)) : 0));
+    Put16(out, 1);
+    Put16(out, message.answers);
+    Put16(out, 0);
+    Put16(out, 0);
+    std::string_view name = message.name;
+    while (!name.empty()) {
+        const size_t dot = name.find('.');
+        const std::string_view label = name.substr(0, dot);
+        out.push_back(static_cast<char>(label.size()));
+        out.append(label);
+        if (dot == std::string_view::npos) break;
+        name.remove_prefix(dot + 1);
+    }
+    out.push_back('\0');
+    Put16(out, message.type);
+    Put16(out, 1);
+    for (uint16_t i = 0; i < message.answers; ++i) {
+        out += "\xc0\x0c";
+        Put16(out, message.type);
+        Put16(out, 1);
+        out += std::string("\x00\x00\x0e\x10", 4);  // TTL 3600
+        Put16(out, static_cast<uint16_t>(message.answerData.size()));
+        out += message.answerData;
+    }
+    return out;
+}
+
+std::string Query(std::string_view name, uint16_t type, uint16_t id) {
+    DnsMessage m;
+    m.id = id;
+    m.name = std::string(name);
+    m.type = type;
+    return Build(m);
+}
+
+std::string GoodReply(std::string_view name, uint16_t type, uint16_t id) {
+    DnsMessage m;
+    m.id = id;
+    m.response = true;
+    m.answers = 1;
+    m.name = std::string(name);
+    m.type = type;
+    return Build(m);
+}
+
+std::string NegativeReply(std::string_view name, uint16_t type, uint16_t id) {
+    DnsMessage m;
+    m.id = id;
+    m.response = true;
+    m.rcode = 3;
+    m.name = std::string(name);
+    m.type = type;
+    return Build(m);
+}
+
+uint16_t IdOf(std::string_view message) {
+    if (message.size() < 2) return 0;
+    return static_cast<uint16_t>(static_cast<uint8_t>(message[0]) << 8 |
+                                 static_cast<uint8_t>(message[1]));
+}
+
+}  // namespace quenda::test
