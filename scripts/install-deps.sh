@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libsqlite3-dev
+  libsqlite3-dev qt6-base-dev
   dnsutils knot-dnsutils iproute2
 )
 
