@@ -1,0 +1,308 @@
+// The cache of upstream replies: stores, finds and deletes replies by question key in the
+// table ipcache of DNSCACHE.MDB, and lists the cached questions for the cache view.
+#include "app/cache/cache_database.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+
+#include "app/cache/cache_record.h"
+
+namespace quenda {
+namespace {
+
+// Draws before NewContinuationKey gives up; with 255^4 keys a miss means the table is broken.
+constexpr int kKeyAttempts = 64;
+// Length of a cache key; shorter or longer names come from older versions.
+constexpr size_t kCacheKeySize = 255;
+// Keys shorter than this are not cache keys (continuation keys are kept).
+constexpr size_t kShortestKey = 6;
+// Records looked at before a table with nothing to convert is taken as converted.
+constexpr int kConversionSample = 10;
+
+bool HasPrefix(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+CacheDatabase::CacheDatabase(std::filesystem::path directory, CacheLogSink log,
+                             CacheMessagePump pump)
+    : directory_(std::move(directory)),
+      log_(std::move(log)),
+      pump_(std::move(pump)),
+      random_(std::random_device{}()) {}
+
+CacheDatabase::~CacheDatabase() {
+    CloseDatabase();
+}
+
+CacheFileOutcome CacheDatabase::OpenCacheDatabase() {
+    CloseDatabase();
+    PreparedCacheFile prepared = PrepareCacheFile(directory_, log_, pump_);
+    if (prepared.outcome == CacheFileOutcome::kUnavailable) return prepared.outcome;
+    connection_ = std::move(prepared.connection);
+    if (!PrepareStatements()) {
+        LogCacheOpenFailure(log_, connection_.LastError());
+        CloseDatabase();
+        return CacheFileOutcome::kUnavailable;
+    }
+    return prepared.outcome;
+}
+
+bool CacheDatabase::PrepareStatements() {
+    select_ = connection_.Prepare("SELECT IPNUMBER FROM ipcache WHERE IPNAME = ?1");
+    insert_ = connection_.Prepare("INSERT INTO ipcache (IPNUMBER, IPNAME) VALUES (?1, ?2)");
+    update_ = connection_.Prepare("UPDATE ipcache SET IPNUMBER = ?1 WHERE IPNAME = ?2");
+    delete_ = connection_.Prepare("DELETE FROM ipcache WHERE IPNAME = ?1");
+    return select_.IsValid() && insert_.IsValid() && update_.IsValid() && delete_.IsValid();
+}
+
+void CacheDatabase::CloseDatabase() {
+    // Statements first: a connection with live statements does not close.
+    select_ = {};
+    insert_ = {};
+    update_ = {};
+    delete_ = {};
+    connection_.Close();
+}
+
+CacheDatabase::ReadResult CacheDatabase::ReadChunk(const std::string& indexKey,
+                                                   std::string& chunk) {
+    if (!select_.IsValid() || !select_.BindBytes(1, indexKey)) return ReadResult::kFailed;
+    const int rc = select_.Step();
+    if (rc == SQLITE_ROW) chunk = select_.ColumnBytes(0);
+    select_.Reset();  // ends the read snapshot
+    if (rc == SQLITE_ROW) return ReadResult::kFound;
+    return rc == SQLITE_DONE ? ReadResult::kAbsent : ReadResult::kFailed;
+}
+
+bool CacheDatabase::InsertRecord(const std::string& indexKey, std::string_view chunk) {
+    const bool done = insert_.IsValid() && insert_.BindBytes(1, chunk) &&
+                      insert_.BindBytes(2, indexKey) && insert_.Step() == SQLITE_DONE;
+    insert_.Reset();
+    return done;
+}
+
+bool CacheDatabase::UpdateRecord(const std::string& indexKey, std::string_view chunk) {
+    const bool done = update_.IsValid() && update_.BindBytes(1, chunk) &&
+                      update_.BindBytes(2, indexKey) && update_.Step() == SQLITE_DONE;
+    update_.Reset();
+    return done;
+}
+
+bool CacheDatabase::DeleteRecord(const std::string& indexKey) {
+    const bool done =
+        delete_.IsValid() && delete_.BindBytes(1, indexKey) && delete_.Step() == SQLITE_DONE;
+    delete_.Reset();
+    return done;
+}
+
+std::string CacheDatabase::CacheLookup(std::string_view key) {
+    if (!IsOpen() || key.empty()) return {};
+    std::string value;
+    std::string chunk;
+    std::string indexKey = IndexKey(key);
+    // A hand-edited or damaged file may hold a chain that loops or never ends.
+    std::vector<std::string> visited;
+    for (size_t records = 0; records < kMaxChainRecords; ++records) {
+        if (ReadChunk(indexKey, chunk) != ReadResult::kFound) return {};
+        const ChunkView view = ParseChunk(chunk);
+        if (view.kind == ChunkView::Kind::kDamaged) return {};
+        value.append(view.value);
+        if (value.size() > kMaxCachedValueSize) return {};
+        if (view.kind == ChunkView::Kind::kLast) return value;
+        visited.push_back(std::move(indexKey));
+        indexKey = IndexKey(view.next);
+        if (std::find(visited.begin(), visited.end(), indexKey) != visited.end()) return {};
+    }
+    return {};
+}
+
+bool CacheDatabase::CacheStore(std::string_view key, std::string_view value) {
+    if (!IsOpen() || key.empty()) return false;
+    SqliteTransaction transaction(connection_);
+    if (!transaction.IsActive()) return false;
+    if (value.size() > kMaxCachedValueSize) {
+        // Whatever was cached for this question is older than the reply just refused.
+        if (DeleteChain(key)) transaction.Commit();
+        return false;
+    }
+
+    const std::string headKey = IndexKey(key);
+    std::string head;
+    const ReadResult found = ReadChunk(headKey, head);
+    if (found == ReadResult::kFailed) return false;
+    if (found == ReadResult::kFound && value.size() < kChunkValueSize &&
+        ParseChunk(head).kind == ChunkView::Kind::kLast) {
+        return UpdateRecord(headKey, MakeLastChunk(value)) && transaction.Commit();
+    }
+    if (found == ReadResult::kFound && !DeleteChain(key)) return false;
+
+    // Every key of the new chain is free when written: the head was just deleted and each
+    // continuation key is drawn unused and unlike the one about to be written.
+    std::string currentKey = headKey;
+    std::string_view rest = value;
+    while (rest.size() > kChunkValueSize) {
+        std::string next = FreeContinuationKey(currentKey);
+        if (next.empty() ||
+            !InsertRecord(currentKey, MakeContinuedChunk(rest.substr(0, kChunkValueSize), next))) {
+            return false;
+        }
+        rest.remove_prefix(kChunkValueSize);
+        currentKey = IndexKey(next);
+    }
+    return InsertRecord(currentKey, MakeLastChunk(rest)) && transaction.Commit();
+}
+
+bool CacheDatabase::CacheAddRecord(std::string_view key, std::string_view chunk) {
+    if (!IsOpen() || key.empty()) return false;
+    SqliteTransaction transaction(connection_);
+    if (!transaction.IsActive()) return false;
+    const std::string indexKey = IndexKey(key);
+    std::string old;
+    const ReadResult found = ReadChunk(indexKey, old);
+    if (found == ReadResult::kFailed || (found == ReadResult::kFound && !DeleteChain(key))) {
+        return false;
+    }
+    return InsertRecord(indexKey, chunk) && transaction.Commit();
+}
+
+bool CacheDatabase::CacheDeleteEntry(std::string_view key) {
+    if (!IsOpen() || key.empty()) return false;
+    SqliteTransaction transaction(connection_);
+    return transaction.IsActive() && DeleteChain(key) && transaction.Commit();
+}
+
+bool CacheDatabase::DeleteChain(std::string_view key) {
+    // Each step deletes the record it read, so a looping chain ends at the first key seen
+    // twice (it is gone by then); the length bound ends a chain that runs on.
+    std::string indexKey = IndexKey(key);
+    std::string chunk;
+    for (size_t records = 0; records < kMaxChainRecords; ++records) {
+        const ReadResult found = ReadChunk(indexKey, chunk);
+        if (found == ReadResult::kAbsent) return true;
+        if (found == ReadResult::kFailed || !DeleteRecord(indexKey)) return false;
+        const ChunkView view = ParseChunk(chunk);
+        if (view.kind != ChunkView::Kind::kContinued) return true;
+        indexKey = IndexKey(view.next);
+    }
+    return true;
+}
+
+bool CacheDatabase::CacheDeleteAll() {
+    if (!IsOpen()) return false;
+    SqliteTransaction transaction(connection_);
+    return transaction.IsActive() && connection_.Execute("DELETE FROM ipcache") == SQLITE_OK &&
+           transaction.Commit();
+}
+
+std::string CacheDatabase::NewContinuationKey() {
+    return FreeContinuationKey({});
+}
+
+std::string CacheDatabase::FreeContinuationKey(std::string_view avoid) {
+    if (!IsOpen()) return {};
+    std::uniform_int_distribution<int> code(1, 255);
+    std::string chunk;
+    for (int attempt = 0; attempt < kKeyAttempts; ++attempt) {
+        std::string key(1, '/');
+        while (key.size() < kContinuationKeySize) key.push_back(static_cast<char>(code(random_)));
+        const std::string indexKey = IndexKey(key);
+        if (indexKey == avoid) continue;
+        const ReadResult found = ReadChunk(indexKey, chunk);
+        if (found == ReadResult::kAbsent) return key;
+        if (found == ReadResult::kFailed) return {};
+    }
+    return {};
+}
+
+bool CacheDatabase::ConvertCacheDatabase() {
+    if (!IsOpen()) return false;
+    SqliteTransaction transaction(connection_);
+    SqliteStatement next = connection_.Prepare(
+        "SELECT rowid, IPNAME, substr(IPNUMBER, 1, 1) FROM ipcache WHERE rowid > ?1 "
+        "ORDER BY rowid LIMIT 1");
+    SqliteStatement remove = connection_.Prepare("DELETE FROM ipcache WHERE rowid = ?1");
+    SqliteStatement rename = connection_.Prepare("UPDATE ipcache SET IPNAME = ?1 WHERE rowid = ?2");
+    if (!transaction.IsActive() || !next.IsValid() || !remove.IsValid() || !rename.IsValid()) {
+        return false;
+    }
+    auto run = [](SqliteStatement& statement) {
+        const int rc = statement.Step();
+        statement.Reset();
+        return rc;
+    };
+    auto removeRow = [&](int64_t rowid) {
+        return remove.BindInt(1, rowid) && run(remove) == SQLITE_DONE;
+    };
+
+    int counter = 0;
+    bool changed = false;
+    int64_t rowid = INT64_MIN;
+    // One row per query, by rowid: the loop changes the table it walks.
+    for (;;) {
+        next.BindInt(1, rowid);
+        const int rc = next.Step();
+        if (rc != SQLITE_ROW) {
+            next.Reset();
+            if (rc != SQLITE_DONE) return false;
+            break;
+        }
+        rowid = next.ColumnInt(0);
+        const std::string name = next.ColumnBytes(1);
+        const std::string mark = next.ColumnBytes(2);
+        next.Reset();
+        ++counter;
+
+        bool done = true;
+        if (name.size() < kShortestKey) {
+            if (!HasPrefix(name, "/")) {
+                changed = true;
+                done = removeRow(rowid);
+            }
+        } else if (name.size() != kCacheKeySize) {
+            changed = true;
+            const bool spansRecords = !mark.empty() && mark[0] != kLastChunkMark;
+            if (spansRecords || HasPrefix(IndexKey(name), "ARPA") || name.size() >= kCacheKeySize) {
+                done = removeRow(rowid);
+            } else {
+                std::string key = IndexKey(name);
+                key.resize(kCacheKeySize - 1, ' ');
+                key.push_back('A');
+                done = rename.BindBytes(1, key) && rename.BindInt(2, rowid);
+                const int renamed = done ? run(rename) : SQLITE_MISUSE;
+                // The padded key may already hold a newer entry, which wins.
+                if ((renamed & 0xff) == SQLITE_CONSTRAINT)
+                    done = removeRow(rowid);
+                else
+                    done = done && renamed == SQLITE_DONE;
+            }
+        }
+        if (!done) return false;
+        if (!changed && counter > kConversionSample) break;
+    }
+    return transaction.Commit();
+}
+
+std::vector<std::string> CacheDatabase::ListCacheEntries(std::string_view searchText,
+                                                         std::string_view typeName) {
+    std::vector<std::string> keys;
+    if (!IsOpen()) return keys;
+    // Plain octet comparisons on BLOBs: instr and substr give the texts no wildcard meaning
+    // and stay exact for any octet, NUL included. The range test skips "/" names by index.
+    SqliteStatement query = connection_.Prepare(
+        "SELECT IPNAME FROM ipcache WHERE (IPNAME < x'2F' OR IPNAME >= x'30') "
+        "AND length(IPNAME) >= length(?2) "
+        "AND substr(IPNAME, length(IPNAME) - length(?2) + 1) = ?2 "
+        "AND instr(substr(IPNAME, 1, length(IPNAME) - length(?2)), ?1) > 0 "
+        "ORDER BY IPNAME");
+    if (!query.IsValid() || !query.BindBytes(1, IndexKey(searchText)) ||
+        !query.BindBytes(2, IndexKey(typeName))) {
+        return keys;
+    }
+    while (query.Step() == SQLITE_ROW) keys.push_back(query.ColumnBytes(0));
+    return keys;
+}
+
+}  // namespace quenda

@@ -1,0 +1,107 @@
+// Owns SQLite connections and prepared statements, and moves byte strings in and out as BLOBs.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace quenda {
+
+// What SQLite said about the last call that failed.
+struct SqliteError {
+    int code = SQLITE_OK;  // extended result code; SQLITE_OK when nothing failed
+    std::string message;   // SQLite's own description of the failure
+};
+
+// One prepared statement; finalized when destroyed. Moves, never copies.
+class SqliteStatement {
+  public:
+    SqliteStatement() = default;
+    explicit SqliteStatement(sqlite3_stmt* statement) : statement_(statement) {}
+    ~SqliteStatement();
+    SqliteStatement(SqliteStatement&& other) noexcept;
+    SqliteStatement& operator=(SqliteStatement&& other) noexcept;
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    bool IsValid() const { return statement_ != nullptr; }
+
+    // Binds bytes (any octets, NUL included) as a BLOB to the 1-based parameter index; SQLite
+    // keeps its own copy. An empty string binds an empty BLOB, never NULL.
+    bool BindBytes(int index, std::string_view bytes);
+    bool BindText(int index, std::string_view text);
+    bool BindInt(int index, int64_t value);
+
+    // Runs one step: SQLITE_ROW, SQLITE_DONE or an error code.
+    int Step();
+
+    // The column of the current row as bytes; NULL reads as "".
+    std::string ColumnBytes(int column);
+    int64_t ColumnInt(int column);
+
+    // Makes the statement ready to run again and drops its bindings. Until this runs after a
+    // step, a read statement holds its snapshot open.
+    void Reset();
+
+  private:
+    sqlite3_stmt* statement_ = nullptr;  // owned; null when not prepared
+};
+
+// One connection to a database file; closed when destroyed. Moves, never copies.
+class SqliteConnection {
+  public:
+    SqliteConnection() = default;
+    ~SqliteConnection();
+    SqliteConnection(SqliteConnection&& other) noexcept;
+    SqliteConnection& operator=(SqliteConnection&& other) noexcept;
+    SqliteConnection(const SqliteConnection&) = delete;
+    SqliteConnection& operator=(const SqliteConnection&) = delete;
+
+    // Opens file with SQLITE_OPEN_* flags, closing any connection held before. Returns the
+    // result code; on failure nothing stays open and LastError() says why.
+    int Open(const std::filesystem::path& file, int flags);
+    // Closes the connection; statements prepared on it must be gone first.
+    void Close();
+    bool IsOpen() const { return db_ != nullptr; }
+    // Whether the file could be opened for reading only (SQLite falls back silently).
+    bool IsReadOnly() const { return db_ != nullptr && sqlite3_db_readonly(db_, "main") == 1; }
+
+    // Runs SQL that returns no rows we need; the result code.
+    int Execute(const char* sql);
+    // Prepares one statement; an invalid statement on failure (see LastError()).
+    SqliteStatement Prepare(std::string_view sql);
+    // Whether no transaction is open on this connection.
+    bool IsAutocommit() const;
+
+    // The failure of the last call, or the failure kept from a failed Open().
+    SqliteError LastError() const;
+
+  private:
+    sqlite3* db_ = nullptr;  // owned; null when closed
+    SqliteError openError_;  // why the last Open() failed, kept after the handle is gone
+};
+
+// A transaction that rolls back unless committed. When the connection is already inside a
+// transaction it takes part in that one and leaves begin and end to its owner.
+class SqliteTransaction {
+  public:
+    explicit SqliteTransaction(SqliteConnection& connection);
+    ~SqliteTransaction();
+    SqliteTransaction(const SqliteTransaction&) = delete;
+    SqliteTransaction& operator=(const SqliteTransaction&) = delete;
+
+    // Whether the transaction could begin (always true when taking part in an outer one).
+    bool IsActive() const { return active_; }
+    // Commits an owned transaction; true on success or when an outer transaction owns it.
+    bool Commit();
+
+  private:
+    SqliteConnection& connection_;  // the connection the transaction runs on
+    bool owned_ = false;            // this object began the transaction and must end it
+    bool active_ = false;           // begun and neither committed nor rolled back
+};
+
+}  // namespace quenda
