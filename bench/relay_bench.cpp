@@ -13,7 +13,7 @@ namespace quenda {
 namespace {
 
 class NullPort final : public DatagramPort {
-public:
+  public:
     bool IsActive() override { return true; }
     void SendDatagram(const std::string&, uint16_t, std::string_view data) override {
         benchmark::DoNotOptimize(data.data());
@@ -21,18 +21,18 @@ public:
 };
 
 class NullCache final : public RelayCache {
-public:
+  public:
     std::string CacheLookup(const std::string&) override { return {}; }
     void CacheStore(const std::string&, std::string_view) override {}
 };
 
 class NullLog final : public LogSink {
-public:
+  public:
     void WriteLog(const std::string& text, int) override { benchmark::DoNotOptimize(text.data()); }
 };
 
 class NullHooks final : public RelayHooks, public SweepHooks, public StatisticsView {
-public:
+  public:
     void ProcessPendingMessages() override {}
     void MakeListView() override {}
     bool UpdateEntryDataNameserver(std::string_view) override { return false; }
@@ -47,7 +47,7 @@ public:
 };
 
 class ManualClock final : public Clock {
-public:
+  public:
     Tick Now() override { return now; }
     Tick now = 1;
 };
@@ -65,7 +65,8 @@ std::string Message(const std::string& name, bool reply) {
         start = dot + 1;
     }
     m += std::string("\x00\x00\x01\x00\x01", 5);
-    if (reply) m += std::string("\xc0\x0c\x00\x01\x00\x01\x00\x00\x0e\x10\x00\x04\x0a\x00\x00\x01", 16);
+    if (reply)
+        m += std::string("\xc0\x0c\x00\x01\x00\x01\x00\x00\x0e\x10\x00\x04\x0a\x00\x00\x01", 16);
     return m;
 }
 
@@ -91,7 +92,7 @@ struct Bench {
     RequestCounters counters;
     NullHooks hooks;
     Statistics statistics{counters, servers, table, hooks};
-    RelaySettings settings;
+    Options settings;
     NullPort upstream, clients;
     NullCache cache;
     NullLog log;

@@ -23,6 +23,8 @@ Int AgedByTenth(Int value) {
 }
 
 // Magnitude of a residue as a wide integer, so the most negative value has one too.
-inline int64_t Magnitude(int64_t value) { return value < 0 ? -value : value; }
+inline int64_t Magnitude(int64_t value) {
+    return value < 0 ? -value : value;
+}
 
 }  // namespace quenda

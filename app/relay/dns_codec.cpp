@@ -16,19 +16,19 @@ uint8_t Octet(std::string_view message, size_t offset) {
 }
 
 constexpr std::array<std::string_view, 22> kClassicTypes = {
-    "",   "A",    "NS",   "MD",    "MF",    "CNAME", "SOA",   "MB",   "MG",   "MR",   "NULL",
-    "WKS", "PTR", "HINFO", "MINFO", "MX",  "TXT",   "RP",   "AFSDB", "X.25", "ISDN", "RT"};
+    "",    "A",   "NS",    "MD",    "MF", "CNAME", "SOA", "MB",    "MG",   "MR",   "NULL",
+    "WKS", "PTR", "HINFO", "MINFO", "MX", "TXT",   "RP",  "AFSDB", "X.25", "ISDN", "RT"};
 
 constexpr std::pair<uint16_t, std::string_view> kLaterTypes[] = {
-    {22, "NSAP"},     {23, "NSAP-PTR"},  {24, "SIG"},     {25, "KEY"},        {26, "PX"},
-    {27, "GPOS"},     {28, "AAAA"},      {29, "LOC"},     {30, "NXT"},        {33, "SRV"},
-    {35, "NAPTR"},    {36, "KX"},        {37, "CERT"},    {38, "A6"},         {39, "DNAME"},
-    {41, "OPT"},      {42, "APL"},       {43, "DS"},      {44, "SSHFP"},      {45, "IPSECKEY"},
-    {46, "RRSIG"},    {47, "NSEC"},      {48, "DNSKEY"},  {49, "DHCID"},      {50, "NSEC3"},
-    {51, "NSEC3PARAM"}, {52, "TLSA"},    {53, "SMIMEA"},  {55, "HIP"},        {59, "CDS"},
-    {60, "CDNSKEY"},  {61, "OPENPGPKEY"}, {62, "CSYNC"},  {63, "ZONEMD"},     {64, "SVCB"},
-    {65, "HTTPS"},    {99, "SPF"},       {249, "TKEY"},   {250, "TSIG"},      {251, "IXFR"},
-    {252, "AXFR"},    {253, "MAILB"},    {254, "MAILA"},  {255, "ANY"},       {256, "URI"},
+    {22, "NSAP"},       {23, "NSAP-PTR"},   {24, "SIG"},    {25, "KEY"},    {26, "PX"},
+    {27, "GPOS"},       {28, "AAAA"},       {29, "LOC"},    {30, "NXT"},    {33, "SRV"},
+    {35, "NAPTR"},      {36, "KX"},         {37, "CERT"},   {38, "A6"},     {39, "DNAME"},
+    {41, "OPT"},        {42, "APL"},        {43, "DS"},     {44, "SSHFP"},  {45, "IPSECKEY"},
+    {46, "RRSIG"},      {47, "NSEC"},       {48, "DNSKEY"}, {49, "DHCID"},  {50, "NSEC3"},
+    {51, "NSEC3PARAM"}, {52, "TLSA"},       {53, "SMIMEA"}, {55, "HIP"},    {59, "CDS"},
+    {60, "CDNSKEY"},    {61, "OPENPGPKEY"}, {62, "CSYNC"},  {63, "ZONEMD"}, {64, "SVCB"},
+    {65, "HTTPS"},      {99, "SPF"},        {249, "TKEY"},  {250, "TSIG"},  {251, "IXFR"},
+    {252, "AXFR"},      {253, "MAILB"},     {254, "MAILA"}, {255, "ANY"},   {256, "URI"},
     {257, "CAA"}};
 
 }  // namespace
@@ -56,7 +56,8 @@ std::string GetQueryType(std::string_view message) {
     const size_t size = message.size();
     // A raw octet scan, not a label walk: any zero or pointer-sized octet ends it.
     size_t offset = kQuestionOffset;
-    while (offset + 1 < size && Octet(message, offset) != 0 && Octet(message, offset) < kPointerMark) {
+    while (offset + 1 < size && Octet(message, offset) != 0 &&
+           Octet(message, offset) < kPointerMark) {
         ++offset;
     }
     if (offset >= size || Octet(message, offset) != 0) return "-";
@@ -154,7 +155,7 @@ std::string EncodeName(std::string_view dotted) {
 std::string BuildQuery(const QueryRecord& record) {
     std::string query;
     query.reserve(16 + record.qName.size());
-    const auto put = [&query](const uint8_t (&field)[2]) {
+    const auto put = [&query](const uint8_t(&field)[2]) {
         query.push_back(static_cast<char>(field[0]));
         query.push_back(static_cast<char>(field[1]));
     };

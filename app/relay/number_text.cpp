@@ -13,7 +13,8 @@ std::string SpacedNumber(int64_t value) {
 
 std::string DecimalText(double value) {
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
     if (result.ec != std::errc()) return "0";
     return std::string(buffer, result.ptr);
 }

@@ -17,7 +17,7 @@ inline constexpr int16_t kSweepTicksWrap = 10000;
 
 // The main window's side of the sweep timer.
 class SweepHooks {
-public:
+  public:
     virtual ~SweepHooks() = default;
     // A quit command has been given.
     virtual bool IsQuitRequested() = 0;
@@ -33,7 +33,7 @@ public:
 int EnabledServerCount(const NameServerList& servers);
 
 class PendingSweep {
-public:
+  public:
     PendingSweep(const RelayEnvironment& environment, UdpRelay& relay, SweepHooks& hooks)
         : env_(environment), relay_(relay), hooks_(hooks) {}
 
@@ -48,7 +48,7 @@ public:
     // Sweeps counted so far, 0 to 9999.
     int16_t SweepTicks() const { return sweepTicks_; }
 
-private:
+  private:
     RelayEnvironment env_;
     UdpRelay& relay_;
     SweepHooks& hooks_;

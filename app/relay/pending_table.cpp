@@ -6,7 +6,9 @@
 namespace quenda {
 namespace {
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 }  // namespace
 
@@ -72,7 +74,8 @@ int PendingTable::FindOldest(Tick now, Predicate matches) const {
 
 int PendingTable::FindOldestWaiting(const KeyToMatch& key, Tick now) const {
     return FindOldest(now, [&key](const PendingRequest& slot) {
-        return slot.IsWaiting() && slot.keyFold == key.fold && EqualsIgnoringCase(slot.Key, key.text);
+        return slot.IsWaiting() && slot.keyFold == key.fold &&
+               EqualsIgnoringCase(slot.Key, key.text);
     });
 }
 

@@ -22,12 +22,12 @@ struct PendingRequest {
     uint16_t ClientPort = 0;    // UDP port of the client
     std::string ClientId;       // the request's first two octets, put into every reply it gets
     std::array<bool, kUsedNameServers> ServerReplied{};  // reply time of server n credited
-    Tick StartTick = 0;                 // when the request was taken
-    std::optional<Tick> CacheTick;      // when it was answered from the cache
-    std::optional<Tick> ServerTick;     // when a name server (or the sweep) answered it
-    int16_t NegativeCount = -1;         // negative replies received while waiting; -1 = none
-    std::string NegativeReply;          // the last negative reply ("" when none)
-    uint64_t keyFold = 0;               // hash of the key with ASCII letters upper-cased
+    Tick StartTick = 0;                                  // when the request was taken
+    std::optional<Tick> CacheTick;                       // when it was answered from the cache
+    std::optional<Tick> ServerTick;  // when a name server (or the sweep) answered it
+    int16_t NegativeCount = -1;      // negative replies received while waiting; -1 = none
+    std::string NegativeReply;       // the last negative reply ("" when none)
+    uint64_t keyFold = 0;            // hash of the key with ASCII letters upper-cased
 
     // Neither the cache nor a name server has answered yet.
     bool IsWaiting() const { return !CacheTick && !ServerTick; }
@@ -50,7 +50,7 @@ struct KeyToMatch {
 // position or -1; "oldest" is the slot with the greatest age at `now` (ticks modulo 2^32), the
 // lower position on equal ages.
 class PendingTable {
-public:
+  public:
     int PendingCount() const { return pendingCount_; }
     bool IsFull() const { return pendingCount_ >= kPendingSlots; }
     PendingRequest& operator[](int position) { return slots_[static_cast<size_t>(position)]; }
@@ -87,7 +87,7 @@ public:
     // The oldest slot that is no longer waiting, whatever its key.
     int FindOldestSettled(Tick now) const;
 
-private:
+  private:
     template <typename Predicate>
     int FindOldest(Tick now, Predicate matches) const;
 

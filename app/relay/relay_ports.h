@@ -10,7 +10,7 @@ namespace quenda {
 
 // One UDP endpoint: UDPPort1 (upstream) or UDPPort2 (clients).
 class DatagramPort {
-public:
+  public:
     virtual ~DatagramPort() = default;
     // The endpoint is open.
     virtual bool IsActive() = 0;
@@ -20,23 +20,16 @@ public:
 
 // The cache database as the relay uses it. Keys are question keys; replies are byte strings.
 class RelayCache {
-public:
+  public:
     virtual ~RelayCache() = default;
     // The stored reply for key, or "" when nothing is stored.
     virtual std::string CacheLookup(const std::string& key) = 0;
     virtual void CacheStore(const std::string& key, std::string_view reply) = 0;
 };
 
-// The log sink: level 1 is always written, 2 from detail Medium, 3 only at High.
-class LogSink {
-public:
-    virtual ~LogSink() = default;
-    virtual void WriteLog(const std::string& text, int level) = 0;
-};
-
 // The window side of the relay.
 class RelayHooks {
-public:
+  public:
     virtual ~RelayHooks() = default;
     // Lets pending window messages run; events and timer ticks may nest inside.
     virtual void ProcessPendingMessages() = 0;
@@ -46,12 +39,6 @@ public:
     virtual bool UpdateEntryDataNameserver(std::string_view datagram) = 0;
     // A message box with the critical-error icon.
     virtual void ShowCriticalError(const std::string& title, const std::string& text) = 0;
-};
-
-// The settings the relay reads while it runs.
-struct RelaySettings {
-    bool NOCACHE = false;  // the cache is neither read nor written, no time gained is counted
-    int LOG_DETAIL = 2;    // 1 Low, 2 Medium, 3 High
 };
 
 }  // namespace quenda

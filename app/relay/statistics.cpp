@@ -13,7 +13,8 @@ namespace {
 // count / settled × 100 rounded halves to even; 0 when it would not fit a 16-bit share.
 int Percent(int count, int settled) {
     const double share = std::nearbyint(static_cast<double>(count) / settled * 100.0);
-    if (share < std::numeric_limits<int16_t>::min() || share > std::numeric_limits<int16_t>::max()) {
+    if (share < std::numeric_limits<int16_t>::min() ||
+        share > std::numeric_limits<int16_t>::max()) {
         return 0;
     }
     return static_cast<int>(share);
@@ -86,8 +87,8 @@ void AgeRequestCounters(RequestCounters& counters, NameServerList& servers) {
     counters.ADNS = AgedByTenth(counters.ADNS);
     counters.ACACHE = AgedByTenth(counters.ACACHE);
     counters.TOTALQ = AgedByTenth(counters.TOTALQ);
-    const int64_t residue = int64_t{counters.TOTALQ} - counters.NOTANSWERED - counters.ADNS -
-                            counters.ACACHE;
+    const int64_t residue =
+        int64_t{counters.TOTALQ} - counters.NOTANSWERED - counters.ADNS - counters.ACACHE;
     if (counters.ADNS > Magnitude(residue)) {
         AddIfFits(counters.ADNS, residue);
     } else {

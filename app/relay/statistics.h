@@ -7,25 +7,17 @@
 #include <string>
 
 #include "app/config/name_server_list.h"
+#include "app/config/request_counters.h"
 #include "app/relay/pending_table.h"
 
 namespace quenda {
-
-// Request counters; the names are their settings keys. 16-bit counters never pass 32767.
-struct RequestCounters {
-    int16_t TOTALQ = 0;       // client requests taken
-    int16_t ACACHE = 0;       // waiting requests answered from the cache
-    int16_t ADNS = 0;         // waiting requests answered by a name server or by the sweep
-    int16_t NOTANSWERED = 0;  // requests swept away without any reply
-    double WTIME = 0;         // milliseconds the cache saved its clients
-};
 
 // The three percentage bars of the statistics panel.
 enum class ShareBar { Cache, NameServer, Lost };
 
 // Where UpDateStatistic writes; each call is made only when the shown value changes.
 class StatisticsView {
-public:
+  public:
     virtual ~StatisticsView() = default;
     virtual void ShowShare(ShareBar bar, int percent) = 0;
     virtual void ShowWaiting(const std::string& text) = 0;
@@ -68,7 +60,7 @@ void AgeServerWins(NameServerList& servers);
 
 // The statistics panel's logic: ages the counters and writes what changed into the view.
 class Statistics {
-public:
+  public:
     Statistics(RequestCounters& counters, NameServerList& servers, const PendingTable& table,
                StatisticsView& view)
         : counters_(counters), servers_(servers), table_(table), view_(view) {}
@@ -78,7 +70,7 @@ public:
     // Clears the responded flags and the request counters; TOTALQ keeps the waiting requests.
     void ResetStatistics();
 
-private:
+  private:
     void Show(ShareBar bar, std::optional<int>& shown, int percent);
 
     RequestCounters& counters_;

@@ -12,7 +12,7 @@ void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string&
     const std::string name = GetQueryName(datagram);
     const std::string type = GetQueryType(datagram);
     std::string line = "Q: " + address + " for: " + ShowName(name);
-    if (env_.settings.LOG_DETAIL == 3) line += "; TYPE: " + type;
+    if (env_.options.LOG_DETAIL == 3) line += "; TYPE: " + type;
     env_.log.WriteLog(line, 1);
 
     AddIfFits(env_.counters.TOTALQ, 1);
@@ -29,7 +29,8 @@ void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string&
     request.NegativeCount = -1;
     request.NegativeReply.clear();
 
-    const std::string stored = env_.settings.NOCACHE ? std::string() : env_.cache.CacheLookup(request.Key);
+    const std::string stored =
+        env_.options.cacheDisabled ? std::string() : env_.cache.CacheLookup(request.Key);
     request.StartTick = env_.clock.Now();
     // AddPending may pump messages through its hooks; keep the key out of the scratch slot.
     const std::string key = request.Key;
@@ -60,7 +61,7 @@ void UdpRelay::HandleServerReply(std::string_view datagram, const std::string& a
     const std::string key = MakeCacheKey(datagram);
     CreditReplyTime(key, address);
     const bool good = IsGoodAnswer(datagram);
-    if (!env_.settings.NOCACHE && good) env_.cache.CacheStore(key, datagram);
+    if (!env_.options.cacheDisabled && good) env_.cache.CacheStore(key, datagram);
     if (good) {
         DeliverAnswer(key, datagram, address);
     } else {
@@ -131,7 +132,7 @@ void UdpRelay::DeliverAnswer(const std::string& key, std::string_view reply,
             serverName = AnsweringServerName(source);
             slot.ServerTick = now;
         }
-        if (first && env_.settings.LOG_DETAIL != 1) {
+        if (first && env_.options.LOG_DETAIL != 1) {
             LogAnswer(source, serverName, key, reply, elapsed);
         }
         first = false;
@@ -147,14 +148,14 @@ void UdpRelay::DeliverAnswer(const std::string& key, std::string_view reply,
     if (fromCache) {
         slot.CacheTick = now;
     } else if (!slot.ServerTick) {
-        if (!env_.settings.NOCACHE) env_.counters.WTIME += TicksBetween(*slot.CacheTick, now);
+        if (!env_.options.cacheDisabled) env_.counters.WTIME += TicksBetween(*slot.CacheTick, now);
         slot.ServerTick = now;
     }
 }
 
 void UdpRelay::LogAnswer(std::string_view source, const std::string& serverName,
                          const std::string& key, std::string_view reply, uint32_t elapsed) {
-    const bool high = env_.settings.LOG_DETAIL == 3;
+    const bool high = env_.options.LOG_DETAIL == 3;
     std::string line = source == kFromCache ? std::string("A: CACHE: ") : "A: " + serverName + ": ";
     line += ShowName(key) + " [in" + SpacedNumber(elapsed) + "ms]";
     if (high) line += (source == kFromCache ? " ; TYPE: " : " TYPE: ") + GetQueryType(reply);

@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "app/config/name_server_list.h"
+#include "app/config/options.h"
+#include "app/log/log_sink.h"
 #include "app/relay/pending_table.h"
 #include "app/relay/relay_ports.h"
 #include "app/relay/statistics.h"
@@ -33,7 +35,7 @@ struct RelayEnvironment {
     NameServerList& servers;
     RequestCounters& counters;
     Statistics& statistics;
-    const RelaySettings& settings;
+    const Options& options;  // reads cacheDisabled and LOG_DETAIL
     DatagramPort& upstream;  // UDPPort1
     DatagramPort& clients;   // UDPPort2
     RelayCache& cache;
@@ -44,7 +46,7 @@ struct RelayEnvironment {
 };
 
 class UdpRelay {
-public:
+  public:
     explicit UdpRelay(const RelayEnvironment& environment) : env_(environment) {}
 
     // A datagram arrived on the client port. Whatever arrives is handled as a request: logged,
@@ -94,7 +96,7 @@ public:
     // A datagram has arrived upstream since start-up.
     bool UpstreamSeen() const { return upstreamSeen_; }
 
-private:
+  private:
     bool IsListedServer(const std::string& address) const;
     void LogAnswer(std::string_view source, const std::string& serverName, const std::string& key,
                    std::string_view reply, uint32_t elapsed);

@@ -12,17 +12,19 @@ using Tick = uint32_t;
 Tick GetTickCount();
 
 // Milliseconds from `earlier` to `later`, taken modulo 2^32 so ages stay right across a wrap.
-inline uint32_t TicksBetween(Tick earlier, Tick later) { return later - earlier; }
+inline uint32_t TicksBetween(Tick earlier, Tick later) {
+    return later - earlier;
+}
 
 // What reads the time; the program passes a SystemClock, tests a fake.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual Tick Now() = 0;
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     Tick Now() override { return GetTickCount(); }
 };
 

@@ -12,13 +12,19 @@ namespace {
 
 using test::Query;
 
-std::string Header() { return std::string(12, '\0'); }
+std::string Header() {
+    return std::string(12, '\0');
+}
 
 TEST(QueryName, DecodesLabelsAsTheyAre) {
     EXPECT_EQ(GetQueryName(Query("host.example.net")), "host.example.net");
     EXPECT_EQ(GetQueryName(Query("MiXeD.Case")), "MiXeD.Case");
     // Label octets are copied unescaped, even a dot or a high octet inside a label.
-    EXPECT_EQ(GetQueryName(Header() + std::string("\x03" "a.b" "\x02\xe9\xff" "\x00", 8)),
+    EXPECT_EQ(GetQueryName(Header() + std::string("\x03"
+                                                  "a.b"
+                                                  "\x02\xe9\xff"
+                                                  "\x00",
+                                                  8)),
               "a.b.\xe9\xff");
     // Lengths 64 to 191 are plain lengths.
     const std::string longLabel(100, 'x');
@@ -27,15 +33,26 @@ TEST(QueryName, DecodesLabelsAsTheyAre) {
 
 TEST(QueryName, RejectsWhatCannotBeDecoded) {
     const std::string rejected(kNotDnsStruct);
-    EXPECT_EQ(GetQueryName(Header() + std::string("\0\0\x01", 3)), rejected);          // root
-    EXPECT_EQ(GetQueryName(Header() + "\x03" "www" "\xc0\x0c"), rejected);             // pointer
-    EXPECT_EQ(GetQueryName(Header() + "\x05" "ab"), rejected);                         // cut in label
-    EXPECT_EQ(GetQueryName(Header() + "\x03" "abc"), rejected);                        // no end
+    EXPECT_EQ(GetQueryName(Header() + std::string("\0\0\x01", 3)), rejected);  // root
+    EXPECT_EQ(GetQueryName(Header() + "\x03"
+                                      "www"
+                                      "\xc0\x0c"),
+              rejected);  // pointer
+    EXPECT_EQ(GetQueryName(Header() + "\x05"
+                                      "ab"),
+              rejected);  // cut in label
+    EXPECT_EQ(GetQueryName(Header() + "\x03"
+                                      "abc"),
+              rejected);  // no end
     EXPECT_EQ(GetQueryName(Header()), rejected);
     EXPECT_EQ(GetQueryName(""), rejected);
     EXPECT_EQ(GetQueryName("x"), rejected);
     // The end marker as the very last octet is still a name.
-    EXPECT_EQ(GetQueryName(Header() + "\x01" "a" + std::string(1, '\0')), "a");
+    EXPECT_EQ(GetQueryName(Header() +
+                           "\x01"
+                           "a" +
+                           std::string(1, '\0')),
+              "a");
 }
 
 TEST(QueryType, NamesTheWhole16BitType) {
@@ -47,7 +64,7 @@ TEST(QueryType, NamesTheWhole16BitType) {
     EXPECT_EQ(GetQueryType(Query("a.b", 65)), "HTTPS");
     EXPECT_EQ(GetQueryType(Query("a.b", 255)), "ANY");
     EXPECT_EQ(GetQueryType(Query("a.b", 257)), "CAA");
-    EXPECT_EQ(GetQueryType(Query("a.b", 0x0101)), "CAA");  // not "A"
+    EXPECT_EQ(GetQueryType(Query("a.b", 0x0101)), "CAA");      // not "A"
     EXPECT_EQ(GetQueryType(Query("a.b", 0x0201)), "TYPE513");  // high octet counts too
     EXPECT_EQ(GetQueryType(Query("a.b", 0)), "TYPE0");
     EXPECT_EQ(GetQueryType(Query("a.b", 65535)), "TYPE65535");
@@ -57,13 +74,32 @@ TEST(QueryType, DefinedForShortAndOddMessages) {
     EXPECT_EQ(GetQueryType(""), "-");
     EXPECT_EQ(GetQueryType("x"), "-");
     EXPECT_EQ(GetQueryType(Header()), "-");
-    EXPECT_EQ(GetQueryType(Header() + "\x03" "abc"), "-");  // no end marker
-    EXPECT_EQ(GetQueryType(Header() + "\x03" "www" "\xc0\x0c" + std::string("\0\x01", 2)), "-");
+    EXPECT_EQ(GetQueryType(Header() + "\x03"
+                                      "abc"),
+              "-");  // no end marker
+    EXPECT_EQ(GetQueryType(Header() +
+                           "\x03"
+                           "www"
+                           "\xc0\x0c" +
+                           std::string("\0\x01", 2)),
+              "-");
     // Missing QTYPE octets after the end marker read as zero.
-    EXPECT_EQ(GetQueryType(Header() + "\x01" "a" + std::string(1, '\0')), "TYPE0");
-    EXPECT_EQ(GetQueryType(Header() + "\x01" "a" + std::string("\0\x1c", 2)), "TYPE7168");
+    EXPECT_EQ(GetQueryType(Header() +
+                           "\x01"
+                           "a" +
+                           std::string(1, '\0')),
+              "TYPE0");
+    EXPECT_EQ(GetQueryType(Header() +
+                           "\x01"
+                           "a" +
+                           std::string("\0\x1c", 2)),
+              "TYPE7168");
     // The scan stops at the first zero octet, even inside a label.
-    EXPECT_EQ(GetQueryType(Header() + std::string("\x03" "a\0\0\x02" "b\0\0\x01", 9)), "NS");
+    EXPECT_EQ(GetQueryType(Header() + std::string("\x03"
+                                                  "a\0\0\x02"
+                                                  "b\0\0\x01",
+                                                  9)),
+              "NS");
 }
 
 TEST(TypeTable, KeepsItsDefaultsBothWays) {
@@ -154,10 +190,17 @@ TEST(AnswerFromCache, PutsOnlyTheRequestId) {
 }
 
 TEST(EncodeName, WritesLengthPrefixedLabels) {
-    EXPECT_EQ(EncodeName("host.example.net"), std::string("\x04host\x07" "example\x03net\0", 18));
-    EXPECT_EQ(EncodeName("a."), std::string("\x01" "a\0\0", 4));
+    EXPECT_EQ(EncodeName("host.example.net"), std::string("\x04host\x07"
+                                                          "example\x03net\0",
+                                                          18));
+    EXPECT_EQ(EncodeName("a."), std::string("\x01"
+                                            "a\0\0",
+                                            4));
     EXPECT_EQ(EncodeName(""), std::string("\0\0", 2));
-    EXPECT_EQ(EncodeName("a..b"), std::string("\x01" "a\0\x01" "b\0", 6));
+    EXPECT_EQ(EncodeName("a..b"), std::string("\x01"
+                                              "a\0\x01"
+                                              "b\0",
+                                              6));
     EXPECT_EQ(EncodeName(std::string(70, 'x')), "\x46" + std::string(70, 'x') + '\0');
 }
 
@@ -171,7 +214,10 @@ TEST(BuildQuery, ConcatenatesFieldsHighOctetFirst) {
     record.qType[1] = 15;
     record.qClass[1] = 1;
     const std::string query = BuildQuery(record);
-    EXPECT_EQ(query, std::string("\xab\xcd\x01\0\0\x01\0\0\0\0\0\0\x01" "a\x01" "b\0\0\x0f\0\x01", 21));
+    EXPECT_EQ(query, std::string("\xab\xcd\x01\0\0\x01\0\0\0\0\0\0\x01"
+                                 "a\x01"
+                                 "b\0\0\x0f\0\x01",
+                                 21));
     EXPECT_EQ(GetQueryName(query), "a.b");
     EXPECT_EQ(GetQueryType(query), "MX");
 }

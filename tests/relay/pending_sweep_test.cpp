@@ -20,7 +20,7 @@ TEST_F(RelayTest, OneNegativeReplyIsPassedOnAfterSevenSeconds) {
     EXPECT_EQ(IdOf(ToClients()[0].data), 0x5151);
     EXPECT_EQ(ToClients()[0].data.substr(2), no.substr(2));
     EXPECT_EQ(counters.ADNS, 1);
-    EXPECT_EQ(servers.NDNS, 0);  // credits no server
+    EXPECT_EQ(servers.NDNS, 0);          // credits no server
     EXPECT_EQ(table.PendingCount(), 1);  // answered, the slot stays
     SweepAfter(2000);
     EXPECT_EQ(ToClients().size(), 1u);

@@ -12,7 +12,7 @@
 namespace quenda::test {
 
 class RelayTest : public ::testing::Test {
-protected:
+  protected:
     RelayTest() {
         servers[0].address = kServerA;
         servers[0].enabled = true;
@@ -44,7 +44,7 @@ protected:
     RequestCounters counters;
     FakeStatisticsView statisticsView;
     Statistics statistics{counters, servers, table, statisticsView};
-    RelaySettings settings;
+    Options settings;
     FakeDatagramPort upstreamPort;
     FakeDatagramPort clientPort;
     FakeCache cache;
@@ -52,8 +52,8 @@ protected:
     FakeClock clock;
     FakeRelayHooks hooks;
     FakeSweepHooks sweepHooks;
-    RelayEnvironment environment{table, servers, counters, statistics, settings, upstreamPort,
-                                 clientPort, cache, log, clock, hooks};
+    RelayEnvironment environment{table,      servers, counters, statistics, settings, upstreamPort,
+                                 clientPort, cache,   log,      clock,      hooks};
     UdpRelay relay{environment};
     PendingSweep sweep{environment, relay, sweepHooks};
 };

@@ -92,9 +92,9 @@ TEST(StatisticsAgeing, RequestCountersKeepTheirProportions) {
 
     // A residue goes to ADNS when it can take it, else to ACACHE.
     c = RequestCounters{};
-    c.TOTALQ = 10005;  // 9004.5 -> 9004
-    c.ADNS = 5;        // 4.5 -> 4
-    c.ACACHE = 5;      // 4.5 -> 4
+    c.TOTALQ = 10005;    // 9004.5 -> 9004
+    c.ADNS = 5;          // 4.5 -> 4
+    c.ACACHE = 5;        // 4.5 -> 4
     c.NOTANSWERED = 15;  // 13.5 -> 14
     AgeRequestCounters(c, servers);
     EXPECT_EQ(c.TOTALQ, 9004);
@@ -127,9 +127,9 @@ TEST(StatisticsAgeing, ReplyTimesKeepTheirAverage) {
 
 TEST(StatisticsAgeing, ServerWinsGiveTheResidueToTheFirstThatCanTakeIt) {
     NameServerList servers;
-    servers.NDNS = 10003;    // 9002.7 -> 9003
+    servers.NDNS = 10003;  // 9002.7 -> 9003
     servers[0].WINNING = 0;
-    servers[1].WINNING = 5;  // 4.5 -> 4
+    servers[1].WINNING = 5;     // 4.5 -> 4
     servers[2].WINNING = 9998;  // 8998.2 -> 8998
     AgeServerWins(servers);
     EXPECT_EQ(servers.NDNS, 9003);

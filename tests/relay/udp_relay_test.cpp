@@ -166,7 +166,7 @@ TEST_F(RelayTest, BestServerPrefersMostWinsThenLowerPositionAndNeedsAnOpenPort) 
 }
 
 TEST_F(RelayTest, NoCacheNeitherReadsNorWritesNorCountsTimeGained) {
-    settings.NOCACHE = true;
+    settings.cacheDisabled = true;
     const std::string reply = GoodReply("n.example");
     cache.CacheStore(MakeCacheKey(reply), reply);
     cache.stores = 0;

@@ -11,7 +11,7 @@ struct DnsMessage {
     uint16_t id = 0x1234;
     bool response = false;
     uint8_t rcode = 0;
-    uint16_t answers = 0;      // ANCOUNT; one A record per answer is appended
+    uint16_t answers = 0;  // ANCOUNT; one A record per answer is appended
     std::string name = "host.example.net";
     uint16_t type = 1;
     std::string answerData = std::string("\x0a\x00\x00\x01", 4);  // rdata of each answer

@@ -6,13 +6,13 @@
 namespace quenda::test {
 
 class FakeClock final : public Clock {
-public:
+  public:
     explicit FakeClock(Tick start = 1000) : now_(start) {}
     Tick Now() override { return now_; }
     void Advance(uint32_t ms) { now_ += ms; }
     void Set(Tick now) { now_ = now; }
 
-private:
+  private:
     Tick now_;
 };
 

@@ -20,7 +20,7 @@ struct SentDatagram {
 };
 
 class FakeDatagramPort final : public DatagramPort {
-public:
+  public:
     bool IsActive() override { return active; }
     void SendDatagram(const std::string& host, uint16_t port, std::string_view data) override {
         sent.push_back({host, port, std::string(data)});
@@ -37,7 +37,7 @@ public:
 
 // Stores by upper-cased key, as the real cache does.
 class FakeCache final : public RelayCache {
-public:
+  public:
     std::string CacheLookup(const std::string& key) override {
         ++lookups;
         const auto it = entries.find(Upper(key));
@@ -60,7 +60,7 @@ public:
 };
 
 class FakeLog final : public LogSink {
-public:
+  public:
     void WriteLog(const std::string& text, int level) override { lines.emplace_back(level, text); }
     bool Has(const std::string& text, int level) const {
         for (const auto& [l, t] : lines) {
@@ -72,7 +72,7 @@ public:
 };
 
 class FakeRelayHooks final : public RelayHooks {
-public:
+  public:
     void ProcessPendingMessages() override {
         ++pumps;
         if (onPump) {
@@ -99,7 +99,7 @@ public:
 };
 
 class FakeStatisticsView final : public StatisticsView {
-public:
+  public:
     void ShowShare(ShareBar bar, int percent) override {
         shares[static_cast<int>(bar)] = percent;
         ++writes;
@@ -120,7 +120,7 @@ public:
 };
 
 class FakeSweepHooks final : public SweepHooks {
-public:
+  public:
     bool IsQuitRequested() override { return quit; }
     void UnloadMainform() override { ++unloads; }
     bool IsServerTabShown() override { return serverTabShown; }

@@ -1,0 +1,70 @@
+// Loads and saves every setting of the program in the settings file QUENDA.INI.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/config/address_check.h"
+#include "app/config/name_server_list.h"
+#include "app/config/options.h"
+#include "app/config/request_counters.h"
+
+namespace quenda {
+
+inline constexpr const char* kLogFileName = "Quenda.LOG";
+
+// What the settings file holds, owned elsewhere.
+struct SettingsData {
+    Options& options;
+    NameServerList& servers;
+    RequestCounters& counters;
+};
+
+// Each load reads the file once, each save writes it once (atomically). Nothing is saved
+// before LoadAllSettings has run, so a start-up that ends early leaves the file as it was.
+// A key that is missing or does not fit its variable leaves the variable as it was.
+class SettingsFile {
+  public:
+    // path: the settings file; programDirectory ends in "/"; waitingRequests counts the
+    // requests still waiting, which the saved TOTALQ leaves out.
+    SettingsFile(std::string path, std::string programDirectory, const LocalAddresses& local,
+                 SettingsData data, std::function<int()> waitingRequests)
+        : path_(std::move(path)),
+          programDirectory_(std::move(programDirectory)),
+          local_(local),
+          data_(data),
+          waitingRequests_(std::move(waitingRequests)) {}
+
+    const std::string& Path() const { return path_; }
+    bool SettingsLoaded() const { return settingsLoaded_; }
+
+    // Loads NAMESERVER and N_SERVERS, then STATISTICS, then OPTIONS; then the settings count
+    // as loaded. A slot whose address fails the address check is emptied.
+    void LoadAllSettings();
+
+    // Each returns false when the file could not be written (or nothing was loaded yet).
+    bool SaveAllSettings();
+    bool SaveOptions();
+    bool SaveNameServers();
+    bool SaveStatistics();
+
+  private:
+    class Profile;
+    void LoadNameServers(const Profile& profile);
+    void LoadStatistics(const Profile& profile);
+    void LoadOptions(const Profile& profile);
+    void PutOptions(Profile& profile);
+    void PutNameServers(Profile& profile);
+    void PutStatistics(Profile& profile);
+    template <typename Put>
+    bool Save(Put put);
+
+    std::string path_;
+    std::string programDirectory_;
+    const LocalAddresses& local_;
+    SettingsData data_;
+    std::function<int()> waitingRequests_;
+    bool settingsLoaded_ = false;
+};
+
+}  // namespace quenda

@@ -1,0 +1,74 @@
+// The event log sink, the log box text and the log file.
+#include "app/log/event_log.h"
+
+namespace quenda {
+
+EventLog::~EventLog() {
+    CloseLogFile();
+}
+
+void EventLog::WriteLog(const std::string& text, int level) {
+    const int detail = options_.LOG_DETAIL;
+    if ((level == 2 && detail == 1) || (level == 3 && (detail == 1 || detail == 2))) return;
+
+    // Drop whole lines from the start; a box without any line end is dropped whole, or it
+    // could never shrink.
+    while (box_.size() > kLogBoxLimit) {
+        const size_t lineFeed = box_.find('\n');
+        if (lineFeed == std::string::npos) {
+            box_.clear();
+        } else {
+            box_.erase(0, lineFeed + 1);
+        }
+    }
+    const std::string line = Prefix() + " " + text;
+    box_.append(line).append("\r\n");
+    if (file_ != nullptr) {
+        std::fputs(line.c_str(), file_);
+        std::fputs("\r\n", file_);
+        std::fflush(file_);
+    }
+    if (mirror_ != nullptr) {
+        std::fputs(line.c_str(), mirror_);
+        std::fputc('\n', mirror_);
+        std::fflush(mirror_);
+    }
+    if (display_ != nullptr) display_->LogBoxChanged(box_);
+}
+
+std::string EventLog::Prefix() const {
+    if (!options_.LOG_DATE && !options_.LOG_TIME) return "";
+    const std::time_t now = now_();
+    std::tm local{};
+    localtime_r(&now, &local);
+    const char* format =
+        options_.LOG_DATE ? (options_.LOG_TIME ? "%Y-%m-%d %H:%M:%S:" : "%Y-%m-%d:") : "%H:%M:%S:";
+    char buffer[64];
+    const size_t length = std::strftime(buffer, sizeof buffer, format, &local);
+    return std::string(buffer, length);
+}
+
+bool EventLog::OpenLogFile() {
+    if (!options_.LOG_TOFILE) {
+        if (display_ != nullptr) display_->SetLogCaption("DNS Log");
+        CloseLogFile();
+        return true;
+    }
+    CloseLogFile();
+    file_ = std::fopen(options_.LOG_FILE.c_str(), "ab");
+    if (file_ == nullptr) return false;
+    if (display_ != nullptr) display_->SetLogCaption("DNS Log: (" + options_.LOG_FILE + ")");
+    return true;
+}
+
+void EventLog::ClearLogBox() {
+    box_.clear();
+    if (display_ != nullptr) display_->LogBoxChanged(box_);
+}
+
+void EventLog::CloseLogFile() {
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = nullptr;
+}
+
+}  // namespace quenda

@@ -1,0 +1,70 @@
+// The event log: filters lines by detail level, puts the date and time in front, keeps the
+// log box text capped at 20000 characters, and writes the log file.
+#pragma once
+
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <string>
+
+#include "app/config/options.h"
+#include "app/log/log_sink.h"
+
+namespace quenda {
+
+inline constexpr size_t kLogBoxLimit = 20000;
+
+// The windows that show the log; every call is optional for the program to draw.
+class LogDisplay {
+  public:
+    virtual ~LogDisplay() = default;
+    // The log box text changed (a line was added or the box was trimmed or cleared).
+    virtual void LogBoxChanged(const std::string& text) = 0;
+    // The caption of the log frame: "DNS Log" or "DNS Log: (path)".
+    virtual void SetLogCaption(const std::string& caption) = 0;
+};
+
+class EventLog final : public LogSink {
+  public:
+    using WallClock = std::function<std::time_t()>;
+
+    // Reads LOG_DETAIL, LOG_DATE, LOG_TIME, LOG_TOFILE and LOG_FILE from options at every use.
+    explicit EventLog(
+        const Options& options, WallClock now = [] { return std::time(nullptr); })
+        : options_(options), now_(std::move(now)) {}
+    ~EventLog() override;
+    EventLog(const EventLog&) = delete;
+    EventLog& operator=(const EventLog&) = delete;
+
+    // Writes the line when its level passes LOG_DETAIL: level 2 needs a detail other than 1,
+    // level 3 one other than 1 and 2. The line is the prefix ("date time:", "date:", "time:"
+    // or nothing), a space and the text; it goes to the box, the log file when one is open,
+    // and the mirror. Never fails towards its caller.
+    void WriteLog(const std::string& text, int level) override;
+
+    // Opens LOG_FILE for appending when LOG_TOFILE is on (closing any file open before), or
+    // closes the file when it is off, and sets the log caption. False when the file could not
+    // be opened; the caption then stays as it was.
+    bool OpenLogFile();
+
+    bool LogFileOpen() const { return file_ != nullptr; }
+    const std::string& LogBox() const { return box_; }
+    void ClearLogBox();
+
+    void SetDisplay(LogDisplay* display) { display_ = display; }
+    // Also writes every line, ended by "\n", to this stream (standard output when headless).
+    void SetMirror(std::FILE* mirror) { mirror_ = mirror; }
+
+  private:
+    std::string Prefix() const;
+    void CloseLogFile();
+
+    const Options& options_;
+    WallClock now_;
+    LogDisplay* display_ = nullptr;
+    std::FILE* mirror_ = nullptr;
+    std::FILE* file_ = nullptr;
+    std::string box_;
+};
+
+}  // namespace quenda

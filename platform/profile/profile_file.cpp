@@ -1,0 +1,181 @@
+// INI parsing, editing and atomic saving.
+#include "platform/profile/profile_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace quenda {
+namespace {
+
+char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (Upper(a[i]) != Upper(b[i])) return false;
+    }
+    return true;
+}
+
+std::string_view Trim(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    const size_t last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+// The name of a "[name]" header line, or nullopt for any other line.
+std::optional<std::string_view> SectionName(std::string_view line) {
+    const std::string_view trimmed = Trim(line);
+    if (trimmed.size() < 2 || trimmed.front() != '[') return std::nullopt;
+    const size_t close = trimmed.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    return Trim(trimmed.substr(1, close - 1));
+}
+
+// Splits "key=value"; nullopt for lines without "=".
+std::optional<std::pair<std::string_view, std::string_view>> Entry(std::string_view line) {
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return std::nullopt;
+    return std::make_pair(Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)));
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<ProfileFile> ProfileFile::Load(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (access(path.c_str(), F_OK) != 0 && errno == ENOENT) return ProfileFile();
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) return std::nullopt;
+    return Parse(text.str());
+}
+
+ProfileFile ProfileFile::Parse(std::string_view text) {
+    ProfileFile profile;
+    size_t start = 0;
+    bool first = true;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        const bool hasCr = !line.empty() && line.back() == '\r';
+        if (hasCr) line.remove_suffix(1);
+        if (first && end < text.size()) profile.crlf_ = hasCr;
+        first = false;
+        profile.lines_.push_back({std::string(line)});
+        start = end + 1;
+    }
+    return profile;
+}
+
+int ProfileFile::FindSection(std::string_view section) const {
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const auto name = SectionName(lines_[i].text);
+        if (name && SameName(*name, section)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::optional<std::string> ProfileFile::Get(std::string_view section, std::string_view key) const {
+    const int header = FindSection(section);
+    if (header < 0) return std::nullopt;
+    for (size_t i = static_cast<size_t>(header) + 1; i < lines_.size(); ++i) {
+        if (SectionName(lines_[i].text)) break;
+        const auto entry = Entry(lines_[i].text);
+        if (!entry || !SameName(entry->first, key)) continue;
+        std::string_view value = entry->second;
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front()) {
+            value = value.substr(1, value.size() - 2);
+        }
+        return std::string(value);
+    }
+    return std::nullopt;
+}
+
+void ProfileFile::Set(std::string_view section, std::string_view key, std::string_view value) {
+    std::string line;
+    line.append(key).append("=").append(value);
+    const int header = FindSection(section);
+    if (header < 0) {
+        if (!lines_.empty() && !Trim(lines_.back().text).empty()) lines_.push_back({""});
+        lines_.push_back({"[" + std::string(section) + "]"});
+        lines_.push_back({line});
+        return;
+    }
+    size_t insertAt = static_cast<size_t>(header) + 1;
+    for (size_t i = insertAt; i < lines_.size(); ++i) {
+        if (SectionName(lines_[i].text)) break;
+        const auto entry = Entry(lines_[i].text);
+        if (entry && SameName(entry->first, key)) {
+            lines_[i].text = line;
+            return;
+        }
+        if (!Trim(lines_[i].text).empty()) insertAt = i + 1;
+    }
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), {line});
+}
+
+std::string ProfileFile::Text() const {
+    const char* ending = crlf_ ? "\r\n" : "\n";
+    std::string text;
+    for (const Line& line : lines_) text.append(line.text).append(ending);
+    return text;
+}
+
+bool ProfileFile::Save(const std::string& path) const {
+    const std::string temporary = path + ".tmp";
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const bool written = WriteAll(fd, Text()) && fsync(fd) == 0;
+    if (close(fd) != 0 || !written || rename(temporary.c_str(), path.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue, size_t size,
+                                    const std::string& path) {
+    const auto profile = ProfileFile::Load(path);
+    std::string value(defaultValue);
+    if (profile) {
+        if (auto stored = profile->Get(section, key)) value = std::move(*stored);
+    }
+    if (size == 0) return {};
+    if (value.size() > size - 1) value.resize(size - 1);
+    return value;
+}
+
+bool WritePrivateProfileString(std::string_view section, std::string_view key,
+                               std::string_view value, const std::string& path) {
+    auto profile = ProfileFile::Load(path);
+    if (!profile) return false;
+    profile->Set(section, key, value);
+    return profile->Save(path);
+}
+
+}  // namespace quenda

@@ -1,0 +1,111 @@
+// Log levels, prefixes, the capped log box and the log file.
+#include "app/log/event_log.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <regex>
+
+#include "tests/support/temp_directory.h"
+
+namespace quenda {
+namespace {
+
+class RecordingDisplay final : public LogDisplay {
+  public:
+    void LogBoxChanged(const std::string& text) override { box = text; }
+    void SetLogCaption(const std::string& text) override { caption = text; }
+    std::string box;
+    std::string caption = "(unset)";
+};
+
+class EventLogTest : public ::testing::Test {
+  protected:
+    EventLogTest() {
+        options.LOG_TIME = false;
+        log.SetDisplay(&display);
+    }
+    Options options;
+    // 2026-12-07 10:05:09 UTC; the prefix is local time, so tests use TZ-independent checks.
+    EventLog log{options, [] { return std::time_t{1796638009}; }};
+    RecordingDisplay display;
+};
+
+TEST_F(EventLogTest, LevelsFollowTheDetailSetting) {
+    options.LOG_DETAIL = 1;
+    log.WriteLog("one", 1);
+    log.WriteLog("two", 2);
+    log.WriteLog("three", 3);
+    EXPECT_EQ(log.LogBox(), " one\r\n");
+    options.LOG_DETAIL = 2;
+    log.WriteLog("two", 2);
+    log.WriteLog("three", 3);
+    EXPECT_EQ(log.LogBox(), " one\r\n two\r\n");
+    options.LOG_DETAIL = 5;  // not 1 or 2: every line passes
+    log.WriteLog("three", 3);
+    EXPECT_EQ(display.box, " one\r\n two\r\n three\r\n");
+}
+
+TEST_F(EventLogTest, PrefixesCarryDateAndTime) {
+    options.LOG_DATE = true;
+    options.LOG_TIME = true;
+    log.WriteLog("x", 1);
+    options.LOG_TIME = false;
+    log.WriteLog("y", 1);
+    options.LOG_DATE = false;
+    options.LOG_TIME = true;
+    log.WriteLog("z", 1);
+    const std::regex expected(
+        "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d: x\r\n"
+        "\\d{4}-\\d\\d-\\d\\d: y\r\n"
+        "\\d\\d:\\d\\d:\\d\\d: z\r\n");
+    EXPECT_TRUE(std::regex_match(log.LogBox(), expected)) << log.LogBox();
+}
+
+TEST_F(EventLogTest, BoxDropsWholeOldLinesPast20000Characters) {
+    const std::string line(98, 'a');  // 98 + space + CRLF = 101 per line
+    for (int i = 0; i < 198; ++i) log.WriteLog(line, 1);
+    EXPECT_EQ(log.LogBox().size(), 19998u);
+    log.WriteLog(line, 1);  // 20099: over the cap, trimmed before the next append
+    EXPECT_EQ(log.LogBox().size(), 20099u);
+    log.WriteLog("new", 1);
+    EXPECT_EQ(log.LogBox().size(), 19998u + 6u);
+    EXPECT_TRUE(log.LogBox().ends_with(" new\r\n"));
+    EXPECT_EQ(log.LogBox().find(line), 1u);  // still starts at a line boundary
+
+    // One line longer than the whole cap cannot be trimmed line by line: it goes whole.
+    log.ClearLogBox();
+    log.WriteLog(std::string(30000, 'b') + "\n" + std::string(25000, 'c'), 1);
+    log.WriteLog("after", 1);
+    EXPECT_EQ(log.LogBox(), " after\r\n");
+}
+
+TEST_F(EventLogTest, LogFileOpensAppendsAndCloses) {
+    test::TempDirectory dir;
+    options.LOG_TOFILE = true;
+    options.LOG_FILE = (dir.Path() / "Quenda.LOG").string();
+    dir.WriteFile("Quenda.LOG", "old\r\n");
+    ASSERT_TRUE(log.OpenLogFile());
+    EXPECT_EQ(display.caption, "DNS Log: (" + options.LOG_FILE + ")");
+    log.WriteLog("Q: 1.2.3.4 for: a.b", 1);
+    std::ifstream in(options.LOG_FILE, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+              "old\r\n Q: 1.2.3.4 for: a.b\r\n");
+
+    options.LOG_TOFILE = false;
+    EXPECT_TRUE(log.OpenLogFile());
+    EXPECT_EQ(display.caption, "DNS Log");
+    EXPECT_FALSE(log.LogFileOpen());
+
+    display.caption = "kept";
+    options.LOG_TOFILE = true;
+    options.LOG_FILE = (dir.Path() / "no" / "such" / "dir.log").string();
+    EXPECT_FALSE(log.OpenLogFile());
+    EXPECT_EQ(display.caption, "kept");
+    log.WriteLog("no file, no trouble", 1);
+    EXPECT_TRUE(log.LogBox().ends_with(" no file, no trouble\r\n"));
+}
+
+}  // namespace
+}  // namespace quenda
