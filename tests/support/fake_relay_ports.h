@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/log/log_sink.h"
 #include "app/relay/pending_sweep.h"
 #include "app/relay/relay_ports.h"
 #include "app/relay/statistics.h"

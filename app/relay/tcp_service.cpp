@@ -1,0 +1,113 @@
+// TCP passthrough: slot table and the server and client control handlers.
+#include "app/relay/tcp_service.h"
+
+namespace quenda {
+
+void TcpService::StartTcpService(uint16_t port) {
+    slots_.clear();
+    server_.StartListening(port);
+}
+
+void TcpService::HandleTcpConnectionRequest() {
+    log_.WriteLog("TCP connection request", 3);
+}
+
+void TcpService::HandleTcpConnected(int id) {
+    if (BoundSlots() >= kMaxTcpConnections) {
+        log_.WriteLog("TCP connection refused: " + std::to_string(kMaxTcpConnections) +
+                          " connections are open",
+                      3);
+        server_.CloseConnection(id);
+        return;
+    }
+    int s = AllocateTcpSlot();
+    slots_[static_cast<size_t>(s)] = Slot{id, false, {}, true};
+    s = FindTcpSlot(id);
+    if (s < 0) return;
+
+    TcpClientControl& upstream = clients_.Element(s);
+    upstream.SetOption(true);
+    hooks_.ProcessPendingMessages();
+    const int best = relay_.BestServer();
+    if (best >= 0) upstream.SetRemoteHost(servers_[best].address);
+    hooks_.ProcessPendingMessages();
+    upstream.SetRemotePort(upstreamPort_);
+    hooks_.ProcessPendingMessages();
+    upstream.SetConnected(true);
+}
+
+void TcpService::HandleTcpData(int id, std::string_view data) {
+    const int s = FindTcpSlot(id);
+    if (s < 0) return;  // its upstream connection is gone: nothing to pass it to
+    Slot& slot = slots_[static_cast<size_t>(s)];
+    if (slot.connected) {
+        clients_.Element(s).Send(data);
+        return;
+    }
+    if (slot.pendingData.size() + data.size() > kMaxTcpPendingBytes) {
+        slot.clientOpen = false;
+        server_.CloseConnection(id);
+        clients_.Element(s).SetConnected(false);
+        return;
+    }
+    slot.pendingData.append(data);
+}
+
+void TcpService::HandleTcpDisconnected(int id) {
+    const int s = FindTcpSlot(id);
+    if (s < 0) return;
+    slots_[static_cast<size_t>(s)].clientOpen = false;
+    clients_.Element(s).SetConnected(false);
+}
+
+void TcpService::HandleUpstreamConnected(int index) {
+    if (index < 0 || index > TcpMaxSlot()) return;
+    Slot& slot = slots_[static_cast<size_t>(index)];
+    slot.connected = true;
+    if (!slot.pendingData.empty()) {
+        const std::string queued = std::move(slot.pendingData);
+        slot.pendingData.clear();
+        clients_.Element(index).Send(queued);
+    }
+}
+
+void TcpService::HandleUpstreamData(int index, std::string_view data) {
+    if (index < 0 || index > TcpMaxSlot()) return;
+    const int id = slots_[static_cast<size_t>(index)].connectionId;
+    if (id != -1) server_.SendToConnection(id, data);
+}
+
+void TcpService::HandleUpstreamDisconnected(int index) {
+    if (index < 0 || index > TcpMaxSlot()) return;
+    Slot& slot = slots_[static_cast<size_t>(index)];
+    const int id = slot.connectionId;
+    const bool clientOpen = slot.clientOpen;
+    slot = Slot{-1, false, {}, false};
+    // The client would otherwise wait for an answer that can no longer come.
+    if (id != -1 && clientOpen) server_.CloseConnection(id);
+}
+
+int TcpService::AllocateTcpSlot() {
+    for (int s = TcpMaxSlot(); s >= 0; --s) {
+        if (slots_[static_cast<size_t>(s)].connectionId == -1) return s;
+    }
+    const int added = TcpMaxSlot() + 1;
+    if (added > 0) clients_.CreateElement(added);
+    slots_.push_back(Slot{});
+    return added;
+}
+
+int TcpService::FindTcpSlot(int id) const {
+    for (int s = TcpMaxSlot(); s >= 0; --s) {
+        if (slots_[static_cast<size_t>(s)].connectionId == id) return s;
+    }
+    return -1;
+}
+
+int TcpService::BoundSlots() const {
+    int bound = 0;
+    for (const Slot& slot : slots_) bound += slot.connectionId != -1 ? 1 : 0;
+    return bound;
+}
+
+}  // namespace quenda
