@@ -1,0 +1,153 @@
+// The main form's start-up, timer, quit path and relay wiring.
+#include "app/shell/mainform.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include "app/config/seed_import.h"
+#include "app/relay/number_text.h"
+
+namespace quenda {
+
+// The cache database as the relay sees it; nothing is read or written while it is disabled,
+// which the relay itself checks.
+class Mainform::CacheAdapter final : public RelayCache {
+  public:
+    explicit CacheAdapter(CacheDatabase& cache) : cache_(cache) {}
+    std::string CacheLookup(const std::string& key) override { return cache_.CacheLookup(key); }
+    void CacheStore(const std::string& key, std::string_view reply) override {
+        cache_.CacheStore(key, reply);
+    }
+
+  private:
+    CacheDatabase& cache_;
+};
+
+Mainform::Mainform(const MainformParts& parts)
+    : parts_(parts),
+      log_(options_),
+      settings_(parts.paths.SettingsFile(), parts.paths.dataDirectory, local_,
+                {options_, servers_, counters_}, [this] { return table_.WaitingCount(); }),
+      cache_(
+          parts.paths.dataDirectory,
+          [this](const std::string& text, int level) { log_.WriteLog(text, level); },
+          parts.processPendingMessages),
+      cacheAdapter_(std::make_unique<CacheAdapter>(cache_)),
+      statistics_(counters_, servers_, table_, *this),
+      environment_{table_,   servers_,       counters_,      statistics_,
+                   options_, parts.UDPPort1, parts.UDPPort2, *cacheAdapter_,
+                   log_,     parts.clock,    *this,          parts.upstreamPort},
+      relay_(environment_),
+      sweep_(environment_, relay_, *this),
+      tcp_(parts.IPDaemon, parts.IPPort, relay_, servers_, log_, *this, parts.upstreamPort) {}
+
+Mainform::~Mainform() = default;
+
+StartOutcome Mainform::Load() {
+    // A first opening, failures ignored: the second one below decides.
+    OpenUdpEndpoints(parts_.UDPPort1, parts_.UDPPort2, parts_.servicePort);
+    ImportSeedFile(parts_.paths.dataDirectory, parts_.paths.SettingsFile());
+    quit_ = false;
+
+    local_ = LocalAddresses();
+    if (parts_.collectLocalAddresses) parts_.collectLocalAddresses(local_, log_);
+
+    if (const int error = OpenUdpEndpoints(parts_.UDPPort1, parts_.UDPPort2, parts_.servicePort)) {
+        StartUpFailed(error);
+        return StartOutcome::kFailed;
+    }
+    Initialise();
+    MakeListView();
+    currentTab_ = 0;
+    windowHidden_ = options_.SYSTRAY == 1;
+    return StartOutcome::kRunning;
+}
+
+void Mainform::Initialise() {
+    for (NameServer& server : servers_.servers) {
+        server.WINNING = 0;
+        server.responded = false;
+    }
+    settings_.LoadAllSettings();
+    tcp_.StartTcpService(parts_.servicePort);
+    cache_.OpenCacheDatabase();
+    if (parts_.programVersion != options_.DATABASE_VERSION) {
+        cache_.ConvertCacheDatabase();
+        options_.DATABASE_VERSION = parts_.programVersion;
+    }
+    log_.OpenLogFile();
+    LogNameServers();
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+}
+
+void Mainform::LogNameServers() {
+    log_.WriteLog("INIT: Add DNS server: ", 2);
+    for (int n = 0; n < kUsedNameServers; ++n) {
+        const NameServer& server = servers_[n];
+        if (!ValidateAddress(server.address, local_).empty()) continue;
+        const char* marker = server.enabled ? "     * " : "       ";
+        log_.WriteLog(marker + server.address + " / " + server.description, 2);
+    }
+}
+
+void Mainform::StartUpFailed(int error) {
+    if (error == kAddressInUse) {
+        parts_.messages.Inform(MessageIcon::Exclamation, "Error",
+                               "Your localport " + std::to_string(parts_.servicePort) +
+                                   " (DNS) is already in use! Make sure that no other "
+                                   "application is using this port.");
+    } else {
+        log_.WriteLog(
+            "Initialisation error: " + SpacedNumber(error) + ", please check your TCP/IP setup.",
+            1);
+    }
+    quit_ = true;
+}
+
+void Mainform::Timer1Tick() {
+    sweep_.Timer1Tick();
+}
+
+bool Mainform::QueryUnload(UnloadReason reason) {
+    if (reason == UnloadReason::kSessionEnding || reason == UnloadReason::kTaskManager) {
+        quit_ = true;
+    }
+    if (!quit_) {
+        windowHidden_ = true;  // closing the window only puts it in the tray
+        return false;
+    }
+    settings_.SaveAllSettings();
+    return true;
+}
+
+void Mainform::UnloadMainform() {
+    if (unload_) unload_();
+}
+
+void Mainform::UDPPort1DataIn(std::string_view datagram, const std::string& address,
+                              uint16_t port) {
+    relay_.HandleServerReply(datagram, address, port);
+}
+
+void Mainform::UDPPort2DataIn(std::string_view datagram, const std::string& address,
+                              uint16_t port) {
+    relay_.HandleClientRequest(datagram, address, port);
+}
+
+void Mainform::MakeListView() {
+    AgeServerWins(servers_);
+}
+
+void Mainform::ProcessPendingMessages() {
+    if (parts_.processPendingMessages) parts_.processPendingMessages();
+}
+
+bool Mainform::UpdateEntryDataNameserver(std::string_view) {
+    return false;
+}
+
+void Mainform::ShowCriticalError(const std::string& title, const std::string& text) {
+    parts_.messages.Inform(MessageIcon::Critical, title, text);
+}
+
+}  // namespace quenda

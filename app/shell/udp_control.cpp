@@ -1,0 +1,21 @@
+// Opening the relay's two UDP endpoints.
+#include "app/shell/udp_control.h"
+
+namespace quenda {
+namespace {
+
+int Open(UdpControl& control, int32_t port) {
+    if (const int result = control.SetActive(false)) return result;
+    if (const int result = control.SetLocalPort(port)) return result;
+    if (const int result = control.SetWinsockLoaded(true)) return result;
+    return control.SetActive(true);
+}
+
+}  // namespace
+
+int OpenUdpEndpoints(UdpControl& upstream, UdpControl& service, uint16_t servicePort) {
+    if (const int result = Open(upstream, 0)) return result;
+    return Open(service, servicePort);
+}
+
+}  // namespace quenda

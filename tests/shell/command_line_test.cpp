@@ -1,0 +1,65 @@
+// The command line, the program's directories and the second-copy lock.
+#include "app/shell/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "app/shell/instance_lock.h"
+#include "app/shell/program_paths.h"
+#include "tests/support/temp_directory.h"
+
+namespace quenda {
+namespace {
+
+TEST(CommandLine, TakesKnownOptionsAndRefusesTheRest) {
+    CommandLine line = ParseCommandLine({"--headless", "--home", "/tmp/q", "--port", "5353"});
+    EXPECT_TRUE(line.error.empty());
+    EXPECT_TRUE(line.headless);
+    EXPECT_EQ(line.home, "/tmp/q");
+    EXPECT_EQ(line.port, 5353);
+    EXPECT_EQ(ParseCommandLine({}).port, 53);
+    EXPECT_TRUE(ParseCommandLine({"--version"}).version);
+    EXPECT_TRUE(ParseCommandLine({"--help"}).help);
+    for (const auto& bad : std::vector<std::vector<std::string>>{{"--port"},
+                                                                 {"--port", "0"},
+                                                                 {"--port", "65536"},
+                                                                 {"--port", "53x"},
+                                                                 {"--home"},
+                                                                 {"--home", ""},
+                                                                 {"-x"}}) {
+        EXPECT_FALSE(ParseCommandLine(bad).error.empty()) << bad[0];
+    }
+}
+
+TEST(ProgramPaths, HomePutsEverythingInOneDirectory) {
+    const auto paths = FindProgramPaths("/srv/quenda");
+    ASSERT_TRUE(paths);
+    EXPECT_EQ(paths->dataDirectory, "/srv/quenda/");
+    EXPECT_EQ(paths->SettingsFile(), "/srv/quenda/QUENDA.INI");
+    EXPECT_EQ(paths->RegistryFile(), "/srv/quenda/registry");
+
+    setenv("XDG_DATA_HOME", "/x/data", 1);
+    setenv("XDG_CONFIG_HOME", "relative/is/ignored", 1);
+    setenv("HOME", "/home/u", 1);
+    const auto xdg = FindProgramPaths("");
+    ASSERT_TRUE(xdg);
+    EXPECT_EQ(xdg->dataDirectory, "/x/data/quenda/");
+    EXPECT_EQ(xdg->configDirectory, "/home/u/.config/quenda/");
+}
+
+TEST(InstanceLock, OnlyOneHolderAtATime) {
+    test::TempDirectory dir;
+    const std::string directory = dir.Path().string() + "/";
+    {
+        InstanceLock first(directory);
+        EXPECT_TRUE(first.Held());
+        InstanceLock second(directory);
+        EXPECT_FALSE(second.Held());
+    }
+    InstanceLock after(directory);
+    EXPECT_TRUE(after.Held());
+}
+
+}  // namespace
+}  // namespace quenda

@@ -1,0 +1,186 @@
+// Start-up, the quit path and the relay wiring of the main form, with fake controls.
+#include "app/shell/mainform.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+#include "app/relay/dns_codec.h"
+#include "platform/profile/profile_file.h"
+#include "tests/support/dns_builder.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_relay_ports.h"
+#include "tests/support/temp_directory.h"
+
+namespace quenda::test {
+namespace {
+
+class FakeUdpControl final : public UdpControl {
+  public:
+    int SetActive(bool on) override {
+        if (on && failOpen != 0) return failOpen;
+        active = on;
+        return 0;
+    }
+    int SetLocalPort(int32_t port) override {
+        localPort = port;
+        return 0;
+    }
+    int SetWinsockLoaded(bool) override { return 0; }
+    bool IsActive() override { return active; }
+    void SendDatagram(const std::string& host, uint16_t port, std::string_view data) override {
+        sent.push_back({host, port, std::string(data)});
+    }
+    bool active = false;
+    int32_t localPort = -1;
+    int failOpen = 0;
+    std::vector<SentDatagram> sent;
+};
+
+struct NullTcpServer final : TcpServerControl {
+    void StartListening(uint16_t p) override { port = p; }
+    void SendToConnection(int, std::string_view) override {}
+    void CloseConnection(int) override {}
+    uint16_t port = 0;
+};
+
+struct NullTcpClient final : TcpClientControl {
+    void SetOption(bool) override {}
+    void SetRemoteHost(const std::string&) override {}
+    void SetRemotePort(uint16_t) override {}
+    void SetConnected(bool) override {}
+    void Send(std::string_view) override {}
+};
+
+struct NullTcpClients final : TcpClientArray {
+    TcpClientControl& Element(int) override { return client; }
+    void CreateElement(int) override {}
+    NullTcpClient client;
+};
+
+struct RecordingMessages final : MessageService {
+    MessageAnswer ShowMessage(MessageIcon, MessageButtons, const std::string& title,
+                              const std::string& text, MessageAnswer safe) override {
+        shown.emplace_back(title, text);
+        return safe;
+    }
+    std::vector<std::pair<std::string, std::string>> shown;
+};
+
+class MainformTest : public ::testing::Test {
+  protected:
+    MainformTest() {
+        paths.dataDirectory = dir.Path().string() + "/";
+        paths.configDirectory = paths.dataDirectory;
+    }
+    std::unique_ptr<Mainform> Make(uint16_t port = 5300) {
+        MainformParts parts{
+            paths,     "1.2.3",    port,
+            53,        udp1,       udp2,
+            tcpServer, tcpClients, messages,
+            clock,     [] {},      [](LocalAddresses& local, LogSink&) { local.Add("192.0.2.7"); }};
+        return std::make_unique<Mainform>(parts);
+    }
+    std::string Ini() const { return paths.SettingsFile(); }
+
+    TempDirectory dir;
+    ProgramPaths paths;
+    FakeUdpControl udp1, udp2;
+    NullTcpServer tcpServer;
+    NullTcpClients tcpClients;
+    RecordingMessages messages;
+    FakeClock clock;
+};
+
+TEST_F(MainformTest, StartsFromASeedFileAndServesRequests) {
+    dir.WriteFile("DNSIP.DAT", "seed\n10.0.0.1,first,1,0\n192.0.2.7,this host,1,0\n");
+    auto form = Make();
+    ASSERT_EQ(form->Load(), StartOutcome::kRunning);
+    EXPECT_EQ(udp1.localPort, 0);
+    EXPECT_EQ(udp2.localPort, 5300);
+    EXPECT_EQ(tcpServer.port, 5300);
+    EXPECT_TRUE(form->Local().IsLocalAddress("192.0.2.7"));
+    EXPECT_EQ(form->Servers()[0].address, "10.0.0.1");
+    EXPECT_EQ(form->Servers()[1].address, "");  // its own address is refused
+    EXPECT_EQ(form->GetOptions().DATABASE_VERSION, "1.2.3");
+    EXPECT_TRUE(form->Cache().IsOpen());
+    const std::string box = form->Log().LogBox();
+    EXPECT_NE(box.find(" INIT: Add DNS server: \r\n"), std::string::npos);
+    EXPECT_NE(box.find("     * 10.0.0.1 / first"), std::string::npos);
+
+    // A request goes upstream, the reply comes back to the client and into the cache.
+    form->UDPPort2DataIn(Query("www.example.org", 1, 0x0707), "192.0.2.50", 40000);
+    ASSERT_EQ(udp1.sent.size(), 1u);
+    EXPECT_EQ(udp1.sent[0].host, "10.0.0.1");
+    form->UDPPort1DataIn(GoodReply("www.example.org", 1, 0x0707), "10.0.0.1", 53);
+    ASSERT_EQ(udp2.sent.size(), 1u);
+    EXPECT_EQ(udp2.sent[0].port, 40000);
+    EXPECT_FALSE(form->Cache().CacheLookup(MakeCacheKey(Query("www.example.org"))).empty());
+}
+
+TEST_F(MainformTest, ATakenPortEndsStartUpWithItsMessageAndChangesNoSettings) {
+    dir.WriteFile("QUENDA.INI", "[OPTIONS]\nSYSTRAY=No\n");
+    udp2.failOpen = kAddressInUse;
+    auto form = Make(5353);
+    EXPECT_EQ(form->Load(), StartOutcome::kFailed);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].first, "Error");
+    EXPECT_EQ(messages.shown[0].second,
+              "Your localport 5353 (DNS) is already in use! Make sure that no other application "
+              "is using this port.");
+    EXPECT_TRUE(form->QuitRequested());
+    EXPECT_TRUE(form->QueryUnload(UnloadReason::kCode));
+    EXPECT_EQ(ProfileFile::Load(Ini())->Text(), "[OPTIONS]\nSYSTRAY=No\n");
+}
+
+TEST_F(MainformTest, OtherSocketFailuresAreLoggedWithTheirNumber) {
+    udp1.failOpen = 25013;
+    auto form = Make();
+    EXPECT_EQ(form->Load(), StartOutcome::kFailed);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_NE(form->Log().LogBox().find(
+                  " Initialisation error:  25013, please check your TCP/IP setup.\r\n"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(Ini()));
+}
+
+TEST_F(MainformTest, ClosingHidesButSessionEndQuitsAndSaves) {
+    auto form = Make();
+    ASSERT_EQ(form->Load(), StartOutcome::kRunning);
+    EXPECT_FALSE(form->QueryUnload(UnloadReason::kUserClosed));
+    EXPECT_TRUE(form->WindowHidden());
+    EXPECT_FALSE(std::filesystem::exists(Ini()));
+
+    form->Counters().ADNS = 12;
+    EXPECT_TRUE(form->QueryUnload(UnloadReason::kSessionEnding));
+    EXPECT_EQ(GetPrivateProfileString("STATISTICS", "ADNS", "", 20, Ini()), "12");
+
+    auto again = Make();
+    ASSERT_EQ(again->Load(), StartOutcome::kRunning);
+    EXPECT_EQ(again->Counters().ADNS, 12);
+}
+
+TEST_F(MainformTest, TimerUnloadsOnceAQuitWasAsked) {
+    auto form = Make();
+    ASSERT_EQ(form->Load(), StartOutcome::kRunning);
+    int unloads = 0;
+    form->SetUnloadHandler([&] { unloads += form->QueryUnload(UnloadReason::kCode) ? 1 : 0; });
+    form->Timer1Tick();
+    EXPECT_EQ(unloads, 0);
+    form->RequestQuit();
+    form->Timer1Tick();
+    EXPECT_EQ(unloads, 1);
+    EXPECT_TRUE(std::filesystem::exists(Ini()));
+}
+
+TEST_F(MainformTest, TrayStartupHidesTheWindowAndKeepsTheStoredVersion) {
+    dir.WriteFile("QUENDA.INI", "[OPTIONS]\nDATABASE_VERSION=1.2.3\nSYSTRAY=Yes\n");
+    auto form = Make();
+    ASSERT_EQ(form->Load(), StartOutcome::kRunning);
+    EXPECT_TRUE(form->WindowHidden());
+    EXPECT_EQ(form->GetOptions().DATABASE_VERSION, "1.2.3");
+}
+
+}  // namespace
+}  // namespace quenda::test
