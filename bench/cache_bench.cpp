@@ -30,7 +30,7 @@ std::string Reply(size_t size, int seed) {
 
 // A cache file in a directory of its own, filled with kEntries replies of one size.
 class FilledCache {
-public:
+  public:
     explicit FilledCache(size_t replySize) {
         std::string pattern = (std::filesystem::temp_directory_path() / "quenda-bench-XXXXXX");
         if (::mkdtemp(pattern.data()) == nullptr) return;
@@ -61,7 +61,7 @@ public:
     const std::string& Hit(int64_t n) const { return hits_[(n * 7919) % kEntries]; }
     const std::string& Miss(int64_t n) const { return misses_[(n * 7919) % kEntries]; }
 
-private:
+  private:
     std::filesystem::path directory_;
     std::unique_ptr<CacheDatabase> cache_;
     std::vector<std::string> hits_;

@@ -264,7 +264,7 @@ bool CacheDatabase::ConvertCacheDatabase() {
         } else if (name.size() != kCacheKeySize) {
             changed = true;
             const bool spansRecords = !mark.empty() && mark[0] != kLastChunkMark;
-            if (spansRecords || HasPrefix(IndexKey(name), "ARPA") || name.size() >= kCacheKeySize) {
+            if (spansRecords || HasPrefix(IndexKey(name), "ARPA") || name.size() > kCacheKeySize) {
                 done = removeRow(rowid);
             } else {
                 std::string key = IndexKey(name);

@@ -45,7 +45,7 @@ class TempDirectory {
 
     // Writes bytes to name inside the directory, replacing what was there; the full path.
     std::filesystem::path WriteFile(const std::string& name, std::string_view bytes) const {
-        const std::filesystem::path file = path_ / name;
+        std::filesystem::path file = path_ / name;
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return file;
