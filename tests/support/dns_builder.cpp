@@ -43,32 +43,32 @@ std::string Build(const DnsMessage& message) {
     return out;
 }
 
-std::string Query(std::string_view name, uint16_t type, uint16_t id) {
+namespace {
+
+std::string Message(std::string_view name, uint16_t type, uint16_t id, bool response,
+                    uint8_t rcode, uint16_t answers) {
     DnsMessage m;
     m.id = id;
+    m.response = response;
+    m.rcode = rcode;
+    m.answers = answers;
     m.name = std::string(name);
     m.type = type;
     return Build(m);
+}
+
+}  // namespace
+
+std::string Query(std::string_view name, uint16_t type, uint16_t id) {
+    return Message(name, type, id, false, 0, 0);
 }
 
 std::string GoodReply(std::string_view name, uint16_t type, uint16_t id) {
-    DnsMessage m;
-    m.id = id;
-    m.response = true;
-    m.answers = 1;
-    m.name = std::string(name);
-    m.type = type;
-    return Build(m);
+    return Message(name, type, id, true, 0, 1);
 }
 
 std::string NegativeReply(std::string_view name, uint16_t type, uint16_t id) {
-    DnsMessage m;
-    m.id = id;
-    m.response = true;
-    m.rcode = 3;
-    m.name = std::string(name);
-    m.type = type;
-    return Build(m);
+    return Message(name, type, id, true, 3, 0);
 }
 
 uint16_t IdOf(std::string_view message) {
