@@ -64,7 +64,8 @@ HRESULT SafeArrayUnlock(SAFEARRAY* array);  // E_UNEXPECTED when not locked
 HRESULT SafeArrayAccessData(SAFEARRAY* array, void** data);
 HRESULT SafeArrayUnaccessData(SAFEARRAY* array);
 
-// Copies the element at indices (one per dimension, leftmost first) into *out: a new BSTR,
+// Copies the element at indices (one per dimension, leftmost first) into *out, overwriting it
+// without freeing what it held: a new BSTR,
 // a copied VARIANT or an added reference, so the caller owns the result. DISP_E_BADINDEX
 // when an index is out of bounds.
 HRESULT SafeArrayGetElement(SAFEARRAY* array, const int32_t* indices, void* out);

@@ -194,6 +194,7 @@ TEST(SafeArrayTest, VariantVectorOwnsItsElements) {
     EXPECT_EQ(SafeArrayUnlock(a), E_UNEXPECTED);
     ASSERT_EQ(SafeArrayDestroy(a), S_OK);
     index = 1;
+    VariantClear(read.Get());  // the out value is overwritten, not freed
     ASSERT_EQ(SafeArrayGetElement(copy, &index, read.Get()), S_OK);
     EXPECT_EQ(BstrView(read->bstrVal), u"replacement");
 
