@@ -71,8 +71,9 @@ void Mainform::Initialise() {
     settings_.LoadAllSettings();
     tcp_.StartTcpService(parts_.servicePort);
     cache_.OpenCacheDatabase();
-    if (parts_.programVersion != options_.DATABASE_VERSION) {
-        cache_.ConvertCacheDatabase();
+    // Only a finished conversion is recorded, so a cache that could not be opened now is
+    // converted at a later start.
+    if (parts_.programVersion != options_.DATABASE_VERSION && cache_.ConvertCacheDatabase()) {
         options_.DATABASE_VERSION = parts_.programVersion;
     }
     log_.OpenLogFile();
