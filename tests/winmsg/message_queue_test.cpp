@@ -12,7 +12,7 @@
 #include "platform/winmsg/last_error.h"
 #include "platform/winmsg/window.h"
 #include "tests/support/qt_loop.h"
-#include "tests/winmsg/recording_window.h"
+#include "tests/support/recording_window.h"
 
 namespace quenda {
 namespace {

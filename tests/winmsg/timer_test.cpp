@@ -7,7 +7,7 @@
 #include "platform/winmsg/message_queue.h"
 #include "platform/winmsg/window.h"
 #include "tests/support/qt_loop.h"
-#include "tests/winmsg/recording_window.h"
+#include "tests/support/recording_window.h"
 
 namespace quenda {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "platform/winmsg/last_error.h"
 #include "platform/winmsg/message_queue.h"
-#include "tests/winmsg/recording_window.h"
+#include "tests/support/recording_window.h"
 
 namespace quenda {
 namespace {

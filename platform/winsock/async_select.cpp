@@ -1,0 +1,80 @@
+// WSAAsyncSelect: one message per readiness, re-enabled by the call that consumes it.
+#include "platform/winsock/async_select.h"
+
+#include "platform/winmsg/message_queue.h"
+#include "platform/winmsg/window.h"
+#include "platform/winsock/winsock_impl.h"
+
+namespace quenda::wsock {
+
+namespace {
+
+constexpr int32_t kOfferedEvents = FD_READ | FD_WRITE | FD_ACCEPT;
+
+void Notify(const SocketState& state, int event) {
+    // A window that has gone simply loses the notification.
+    PostMessageA(state.hwnd, state.message, HandleOf(state), WSAMAKESELECTREPLY(event, 0));
+}
+
+void StartWatches(SocketState& state) {
+    SocketState* target = &state;  // the state outlives its watches
+    if ((state.events & (FD_READ | FD_ACCEPT)) != 0) {
+        state.readWatch =
+            std::make_unique<SocketWatch>(state.fd, SocketWatch::Direction::kRead, [target] {
+                int event = target->listening ? FD_ACCEPT : FD_READ;
+                if ((target->events & event) != 0) Notify(*target, event);
+            });
+        state.readWatch->Arm();
+    }
+    if ((state.events & FD_WRITE) != 0) {
+        state.writeWatch = std::make_unique<SocketWatch>(
+            state.fd, SocketWatch::Direction::kWrite, [target] { Notify(*target, FD_WRITE); });
+        // A stream socket becomes writable for Winsock only once it is connected.
+        if (state.type != WS_SOCK_STREAM || state.connected) state.writeWatch->Arm();
+    }
+}
+
+void StopWatches(SocketState& state) {
+    state.readWatch.reset();
+    state.writeWatch.reset();
+    state.hwnd = nullptr;
+    state.message = 0;
+    state.events = 0;
+}
+
+}  // namespace
+
+void RearmRead(SocketState& state) {
+    if (state.readWatch) state.readWatch->Arm();
+}
+
+void RearmWrite(SocketState& state) {
+    if (state.writeWatch) state.writeWatch->Arm();
+}
+
+void InheritNotifications(const SocketState& listener, SocketState& accepted) {
+    if (listener.events == 0) return;
+    accepted.hwnd = listener.hwnd;
+    accepted.message = listener.message;
+    accepted.events = listener.events;
+    StartWatches(accepted);
+}
+
+int AsyncSelect(SOCKET s, HWND hwnd, UINT message, int32_t events) {
+    SocketState* state = FindSocket(s);
+    if (state == nullptr) return SOCKET_ERROR;
+    if (events == 0) {  // cancels every notification
+        StopWatches(*state);
+        return 0;
+    }
+    if ((events & ~kOfferedEvents) != 0) return Fail(WSAEOPNOTSUPP);
+    if (!IsWindow(hwnd) || !HasMessageLoop()) return Fail(WSAEINVAL);
+    StopWatches(*state);
+    state->hwnd = hwnd;
+    state->message = message;
+    state->events = events;
+    StartWatches(*state);
+    return 0;
+}
+
+}  // namespace quenda::wsock

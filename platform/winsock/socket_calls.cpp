@@ -1,0 +1,334 @@
+// The socket functions of Winsock 1.1 over non-blocking Linux sockets.
+#include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/winsock/async_select.h"
+#include "platform/winsock/socket_table.h"
+#include "platform/winsock/winsock_errors.h"
+#include "platform/winsock/winsock_impl.h"
+
+namespace quenda::wsock {
+
+namespace {
+
+constexpr int kSockaddrInSize = static_cast<int>(sizeof(WS_sockaddr_in));
+
+int FailWithErrno(int err, const SocketState& state) {
+    return Fail(WinsockErrorFromErrno(err, state.type != WS_SOCK_STREAM));
+}
+
+// Checks a caller's address and turns it into Linux's form; 0 or a Winsock error.
+int ToLinuxAddress(const WS_sockaddr* name, int namelen, sockaddr_in* out) {
+    if (name == nullptr || namelen < kSockaddrInSize) return WSAEFAULT;
+    WS_sockaddr_in in;
+    std::memcpy(&in, name, sizeof in);
+    if (in.sin_family != WS_AF_INET) return WSAEAFNOSUPPORT;
+    *out = sockaddr_in{};
+    out->sin_family = AF_INET;
+    out->sin_port = in.sin_port;
+    out->sin_addr.s_addr = in.sin_addr.s_addr;
+    return 0;
+}
+
+void ToWinsockAddress(const sockaddr_in& in, WS_sockaddr* name) {
+    WS_sockaddr_in out{};
+    out.sin_family = WS_AF_INET;
+    out.sin_port = in.sin_port;
+    out.sin_addr.s_addr = in.sin_addr.s_addr;
+    std::memcpy(name, &out, sizeof out);
+}
+
+// Checks an optional (address, length) result pair: both absent, or room for an address.
+bool ResultAddressFits(const WS_sockaddr* name, const int* namelen) {
+    if (name == nullptr) return true;
+    return namelen != nullptr && *namelen >= kSockaddrInSize;
+}
+
+bool ValidBuffer(const char* buf, int len) {
+    return len >= 0 && (buf != nullptr || len == 0);
+}
+
+// Winsock's flag bits to Linux's; false when a bit is not allowed here.
+bool ToLinuxFlags(int flags, int allowed, int* out) {
+    if ((flags & ~allowed) != 0) return false;
+    *out = 0;
+    if ((flags & WS_MSG_OOB) != 0) *out |= MSG_OOB;
+    if ((flags & WS_MSG_PEEK) != 0) *out |= MSG_PEEK;
+    if ((flags & WS_MSG_DONTROUTE) != 0) *out |= MSG_DONTROUTE;
+    return true;
+}
+
+int BufferSize(int fd, int option) {
+    int value = 0;
+    socklen_t length = sizeof value;
+    ::getsockopt(fd, SOL_SOCKET, option, &value, &length);
+    return value;
+}
+
+}  // namespace
+
+SOCKET Socket(int af, int type, int protocol) {
+    if (!IsStarted()) {
+        Fail(WSANOTINITIALISED);
+        return INVALID_SOCKET;
+    }
+    if (af != WS_AF_INET) {
+        Fail(WSAEAFNOSUPPORT);
+        return INVALID_SOCKET;
+    }
+    if (type != WS_SOCK_STREAM && type != WS_SOCK_DGRAM && type != WS_SOCK_RAW) {
+        Fail(WSAESOCKTNOSUPPORT);
+        return INVALID_SOCKET;
+    }
+    int fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
+    if (fd < 0) {
+        // Raw sockets need privileges on Linux as administrator rights on Windows.
+        Fail(WinsockErrorFromErrno(errno == EPERM ? EACCES : errno));
+        return INVALID_SOCKET;
+    }
+    SocketState& state = AddSocket(fd, type);
+    state.defaultReceiveBuffer = BufferSize(fd, SO_RCVBUF);
+    state.defaultSendBuffer = BufferSize(fd, SO_SNDBUF);
+    return HandleOf(state);
+}
+
+int CloseSocket(SOCKET s) {
+    if (FindSocket(s) == nullptr) return SOCKET_ERROR;
+    RemoveSocket(s);
+    return 0;
+}
+
+int Bind(SOCKET s, const WS_sockaddr* name, int namelen) {
+    SocketState* state = FindSocket(s);
+    if (state == nullptr) return SOCKET_ERROR;
+    sockaddr_in address;
+    if (int error = ToLinuxAddress(name, namelen, &address)) return Fail(error);
+    if (::bind(state->fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        return FailWithErrno(errno, *state);
+    }
+    state->bound = true;
+    return 0;
+}
+
+int Connect(SOCKET s, const WS_sockaddr* name, int namelen) {
+    SocketState* state = FindSocket(s);
+    if (state == nullptr) return SOCKET_ERROR;
+    sockaddr_in address;
+    if (int error = ToLinuxAddress(name, namelen, &address)) return Fail(error);
+    bool anyAddress = address.sin_addr.s_addr == 0;
+    if (state->type != WS_SOCK_STREAM && anyAddress && address.sin_port == 0) {
+        // Winsock's way to take a datagram socket's peer away again.
+        sockaddr unspecified{};
+        unspecified.sa_family = AF_UNSPEC;
+        ::connect(state->fd, &unspecified, sizeof unspecified);
+        return 0;
+    }
+    if (anyAddress || (state->type != WS_SOCK_RAW && address.sin_port == 0)) {
+        return Fail(WSAEADDRNOTAVAIL);
+    }
+    if (::connect(state->fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        int err = errno;
+        if (state->type == WS_SOCK_STREAM && err == EINPROGRESS) {
+            state->bound = true;
+            state->connected = true;  // writable for Winsock once the connection is made
+            RearmWrite(*state);
+        }
+        return FailWithErrno(err, *state);
+    }
+    state->bound = true;
+    if (state->type == WS_SOCK_STREAM) {
+        state->connected = true;
+        RearmWrite(*state);
+    }
+    return 0;
+}
+
+int Listen(SOCKET s, int backlog) {
+    SocketState* state = FindSocket(s);
+    if (state == nullptr) return SOCKET_ERROR;
+    if (state->type != WS_SOCK_STREAM) return Fail(WSAEOPNOTSUPP);
+    if (!state->bound) return Fail(WSAEINVAL);  // Linux would pick a port; Winsock refuses
+    if (::listen(state->fd, backlog < 0 ? 0 : backlog) != 0) return FailWithErrno(errno, *state);
+    state->listening = true;
+    RearmRead(*state);
+    return 0;
+}
+
+SOCKET Accept(SOCKET s, WS_sockaddr* addr, int* addrlen) {
+    SocketState* state = FindSocket(s);
+    if (state == nullptr) return INVALID_SOCKET;
+    if (!ResultAddressFits(addr, addrlen)) {
+        Fail(WSAEFAULT);
+        return INVALID_SOCKET;
+    }
+    if (!state->listening) {
+        Fail(WSAEINVAL);
+        return INVALID_SOCKET;
+    }
+    sockaddr_in peer{};
+    socklen_t peerLength = sizeof peer;
+    int fd = ::accept4(state->fd, reinterpret_cast<sockaddr*>(&peer), &peerLength,
+                       SOCK_NONBLOCK | SOCK_CLOEXEC);
+    int err = errno;
+    RearmRead(*state);
+    if (fd < 0) {
+        FailWithErrno(err, *state);
+        return INVALID_SOCKET;
+    }
+    if (addr != nullptr) {
+        ToWinsockAddress(peer, addr);
+        *addrlen = kSockaddrInSize;
+    }
+    SocketState& accepted = AddSocket(fd, WS_SOCK_STREAM);
+    accepted.bound = true;
+    accepted.connected = true;
+    accepted.defaultReceiveBuffer = BufferSize(fd, SO_RCVBUF);
+    accepted.defaultSendBuffer = BufferSize(fd, SO_SNDBUF);
+    InheritNotifications(*state, accepted);
+    return HandleOf(accepted);
+}
+
+int GetSockName(SOCKET s, WS_sockaddr* name, int* namelen) {
+    SocketState* state = FindSocket(s);
+    if (state == nullptr) return SOCKET_ERROR;
+    if (name == nullptr || !ResultAddressFits(name, namelen)) return Fail(WSAEFAULT);
+    if (!state->bound) return Fail(WSAEINVAL);  // Winsock has no name for an unbound socket
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (::getsockname(state->fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+        return FailWithErrno(errno, *state);
+    }
+    ToWinsockAddress(local, name);
+    *namelen = kSockaddrInSize;
+    return 0;
+}
+
+int GetPeerName(SOCKET s, WS_sockaddr* name, int* namelen) {
+    SocketState* state = FindSocket(s);
+    if (state == nullptr) return SOCKET_ERROR;
+    if (name == nullptr || !ResultAddressFits(name, namelen)) return Fail(WSAEFAULT);
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(state->fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0) {
+        return FailWithErrno(errno, *state);
+    }
+    ToWinsockAddress(peer, name);
+    *namelen = kSockaddrInSize;
+    return 0;
+}
+
+int RecvFrom(SOCKET s, char* buf, int len, int flags, WS_sockaddr* from, int* fromlen) {
+    SocketState* state = FindSocket(s);
+    if (state == nullptr) return SOCKET_ERROR;
+    // Refusals come before the receive, so no datagram is lost to a caller's mistake.
+    if (!ValidBuffer(buf, len) || !ResultAddressFits(from, fromlen)) return Fail(WSAEFAULT);
+    int linuxFlags = 0;
+    if (!ToLinuxFlags(flags, WS_MSG_OOB | WS_MSG_PEEK, &linuxFlags)) return Fail(WSAEOPNOTSUPP);
+    if (state->type != WS_SOCK_STREAM && !state->bound) return Fail(WSAEINVAL);
+    if (state->type == WS_SOCK_STREAM && !state->connected) return Fail(WSAENOTCONN);
+
+    sockaddr_in peer{};
+    iovec part{buf, static_cast<size_t>(len)};
+    msghdr message{};
+    message.msg_name = &peer;
+    message.msg_namelen = sizeof peer;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    ssize_t received = ::recvmsg(state->fd, &message, linuxFlags);
+    int err = errno;
+    RearmRead(*state);  // Winsock re-enables FD_READ with every receive call
+    if (received < 0) return FailWithErrno(err, *state);
+    if (from != nullptr && message.msg_namelen >= sizeof(sockaddr_in)) {
+        ToWinsockAddress(peer, from);
+        *fromlen = kSockaddrInSize;
+    }
+    // The buffer holds the first part; the rest of the datagram is gone, as on Windows.
+    if (state->type != WS_SOCK_STREAM && (message.msg_flags & MSG_TRUNC) != 0) {
+        return Fail(WSAEMSGSIZE);
+    }
+    return static_cast<int>(received);
+}
+
+int Recv(SOCKET s, char* buf, int len, int flags) {
+    return RecvFrom(s, buf, len, flags, nullptr, nullptr);
+}
+
+int SendTo(SOCKET s, const char* buf, int len, int flags, const WS_sockaddr* to, int tolen) {
+    SocketState* state = FindSocket(s);
+    if (state == nullptr) return SOCKET_ERROR;
+    if (!ValidBuffer(buf, len)) return Fail(WSAEFAULT);
+    int linuxFlags = 0;
+    if (!ToLinuxFlags(flags, WS_MSG_OOB | WS_MSG_DONTROUTE, &linuxFlags)) {
+        return Fail(WSAEOPNOTSUPP);
+    }
+    linuxFlags |= MSG_NOSIGNAL;  // a closed stream reports an error, never a signal
+
+    sockaddr_in address{};
+    const sockaddr* target = nullptr;
+    socklen_t targetLength = 0;
+    // A connected stream ignores the address, as Winsock does.
+    if (to != nullptr && state->type != WS_SOCK_STREAM) {
+        if (int error = ToLinuxAddress(to, tolen, &address)) return Fail(error);
+        // Linux would deliver to this host; Winsock refuses the any address and port 0.
+        if (address.sin_addr.s_addr == 0 ||
+            (state->type == WS_SOCK_DGRAM && address.sin_port == 0)) {
+            return Fail(WSAEADDRNOTAVAIL);
+        }
+        target = reinterpret_cast<const sockaddr*>(&address);
+        targetLength = sizeof address;
+    }
+    ssize_t sent = ::sendto(state->fd, buf, static_cast<size_t>(len), linuxFlags, target,
+                            targetLength);
+    if (sent < 0) {
+        int err = errno;
+        if (err == EAGAIN) RearmWrite(*state);
+        return FailWithErrno(err, *state);
+    }
+    state->bound = true;  // sending gave an unbound socket a local address
+    return static_cast<int>(sent);
+}
+
+int Send(SOCKET s, const char* buf, int len, int flags) {
+    return SendTo(s, buf, len, flags, nullptr, 0);
+}
+
+int Shutdown(SOCKET s, int how) {
+    SocketState* state = FindSocket(s);
+    if (state == nullptr) return SOCKET_ERROR;
+    if (how != SD_RECEIVE && how != SD_SEND && how != SD_BOTH) return Fail(WSAEINVAL);
+    if (::shutdown(state->fd, how) != 0) return FailWithErrno(errno, *state);
+    return 0;
+}
+
+int IoctlSocket(SOCKET s, int32_t cmd, uint32_t* argp) {
+    SocketState* state = FindSocket(s);
+    if (state == nullptr) return SOCKET_ERROR;
+    if (argp == nullptr) return Fail(WSAEFAULT);
+    if (cmd == WS_FIONBIO) {
+        // Sockets here never block. Asking for blocking mode while notifications are on is
+        // refused as on Windows; otherwise it is accepted and calls still return at once.
+        if (*argp == 0 && state->events != 0) return Fail(WSAEINVAL);
+        return 0;
+    }
+    if (cmd == WS_FIONREAD) {
+        int pending = 0;
+        if (::ioctl(state->fd, FIONREAD, &pending) != 0) return FailWithErrno(errno, *state);
+        *argp = static_cast<uint32_t>(pending < 0 ? 0 : pending);
+        return 0;
+    }
+    if (cmd == WS_SIOCATMARK) {
+        // Winsock answers TRUE when no urgent data waits to be read.
+        char probe;
+        bool urgentWaiting = state->type == WS_SOCK_STREAM &&
+                             ::recv(state->fd, &probe, 1, MSG_OOB | MSG_PEEK) == 1;
+        *argp = urgentWaiting ? 0 : 1;
+        return 0;
+    }
+    return Fail(WSAEINVAL);
+}
+
+}  // namespace quenda::wsock
