@@ -4,6 +4,7 @@
 #include "controls/socketbase/control_class.h"
 #include "controls/socketbase/library_module.h"
 #include "platform/com/com_library.h"
+#include "platform/com/com_object.h"
 #include "platform/com/ole_interfaces.h"
 #include "platform/com/registration.h"
 
@@ -23,26 +24,10 @@ std::u16string Quote(std::u16string_view text) {
 
 std::u16string GuidText(const GUID& guid) { return Utf16FromUtf8(GuidToString(guid)); }
 
-class ControlClassFactory final : public IClassFactory {
+class ControlClassFactory final : public ComObject<IClassFactory> {
 public:
     explicit ControlClassFactory(const ControlClassInfo& info) : info_(info) { LibraryObjectCreated(); }
 
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            refs_.Add();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return refs_.Add(); }
-    ULONG Release() override {
-        ULONG left = refs_.Drop();
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
         if (object == nullptr) return E_POINTER;
         *object = nullptr;
@@ -55,9 +40,11 @@ public:
     }
 
 private:
-    ~ControlClassFactory() { LibraryObjectDestroyed(); }
+    ~ControlClassFactory() override { LibraryObjectDestroyed(); }
+    void* FindInterface(REFIID iid) override {
+        return (iid == IID_IUnknown || iid == IID_IClassFactory) ? static_cast<IClassFactory*>(this) : nullptr;
+    }
 
-    RefCount refs_;
     const ControlClassInfo& info_;  // static description of the class
 };
 

@@ -1,31 +1,13 @@
 // Error information: the per-thread record a failing call leaves for its caller to read.
 #include "platform/com/error_info.h"
 
+#include "platform/com/com_object.h"
+
 namespace quenda {
 namespace {
 
-class ErrorRecord final : public IErrorInfo, public ICreateErrorInfo {
+class ErrorRecord final : public ComObject<IErrorInfo, ICreateErrorInfo> {
 public:
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IErrorInfo) {
-            *object = static_cast<IErrorInfo*>(this);
-        } else if (iid == IID_ICreateErrorInfo) {
-            *object = static_cast<ICreateErrorInfo*>(this);
-        } else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        refs_.Add();
-        return S_OK;
-    }
-    ULONG AddRef() override { return refs_.Add(); }
-    ULONG Release() override {
-        ULONG left = refs_.Drop();
-        if (left == 0) delete this;
-        return left;
-    }
-
     HRESULT GetGUID(GUID* guid) override {
         if (guid == nullptr) return E_INVALIDARG;
         *guid = guid_;
@@ -53,7 +35,11 @@ public:
     }
 
 private:
-    ~ErrorRecord() = default;
+    void* FindInterface(REFIID iid) override {
+        if (iid == IID_IUnknown || iid == IID_IErrorInfo) return static_cast<IErrorInfo*>(this);
+        if (iid == IID_ICreateErrorInfo) return static_cast<ICreateErrorInfo*>(this);
+        return nullptr;
+    }
 
     static HRESULT CopyOut(const Bstr& from, BSTR* to) {
         if (to == nullptr) return E_INVALIDARG;
@@ -68,7 +54,6 @@ private:
         return S_OK;
     }
 
-    RefCount refs_;
     GUID guid_ = GUID_NULL;     // interface that failed
     Bstr source_;               // ProgID of the failing object
     Bstr description_;          // text for people

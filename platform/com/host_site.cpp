@@ -1,37 +1,18 @@
 // The host side of a control's site: ambient properties answered through IDispatch.
 #include <string>
 
+#include "platform/com/com_object.h"
 #include "platform/com/ole_interfaces.h"
 
 namespace quenda {
 namespace {
 
-class HostSite final : public IOleClientSite, public IDispatch {
+class HostSite final : public ComObject<IOleClientSite, IDispatch> {
 public:
     explicit HostSite(const HostAmbients& ambients)
         : userMode_(ambients.userMode),
           scaleUnits_(ambients.scaleUnits ? ambients.scaleUnits : u""),
           localeId_(ambients.localeId) {}
-
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
-            *object = static_cast<IOleClientSite*>(this);
-        } else if (iid == IID_IDispatch) {
-            *object = static_cast<IDispatch*>(this);
-        } else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        refs_.Add();
-        return S_OK;
-    }
-    ULONG AddRef() override { return refs_.Add(); }
-    ULONG Release() override {
-        ULONG left = refs_.Drop();
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT SaveObject() override { return E_NOTIMPL; }
     HRESULT GetMoniker(uint32_t, uint32_t, IUnknown** moniker) override {
@@ -77,9 +58,12 @@ public:
     void SetUserMode(bool userMode) { userMode_ = userMode; }
 
 private:
-    ~HostSite() = default;
+    void* FindInterface(REFIID iid) override {
+        if (iid == IID_IUnknown || iid == IID_IOleClientSite) return static_cast<IOleClientSite*>(this);
+        if (iid == IID_IDispatch) return static_cast<IDispatch*>(this);
+        return nullptr;
+    }
 
-    RefCount refs_;
     bool userMode_;            // run time when true
     std::u16string scaleUnits_;
     LCID localeId_;

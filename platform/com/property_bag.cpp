@@ -1,6 +1,8 @@
 // IPropertyBag: persisted properties by name, and a bag in memory for hosts and tests.
 #include "platform/com/property_bag.h"
 
+#include "platform/com/com_object.h"
+
 #include <map>
 #include <string>
 
@@ -20,25 +22,8 @@ struct CaseBlindLess {
     }
 };
 
-class MemoryPropertyBag final : public IPropertyBag {
+class MemoryPropertyBag final : public ComObject<IPropertyBag> {
 public:
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IPropertyBag) {
-            *object = static_cast<IPropertyBag*>(this);
-            refs_.Add();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return refs_.Add(); }
-    ULONG Release() override {
-        ULONG left = refs_.Drop();
-        if (left == 0) delete this;
-        return left;
-    }
-
     HRESULT Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
         if (name == nullptr || value == nullptr) return E_POINTER;
         auto it = values_.find(name);
@@ -70,11 +55,13 @@ public:
     int Count() const { return static_cast<int>(values_.size()); }
 
 private:
-    ~MemoryPropertyBag() {
+    ~MemoryPropertyBag() override {
         for (auto& [name, value] : values_) VariantClear(&value);
     }
+    void* FindInterface(REFIID iid) override {
+        return (iid == IID_IUnknown || iid == IID_IPropertyBag) ? static_cast<IPropertyBag*>(this) : nullptr;
+    }
 
-    RefCount refs_;
     std::map<std::u16string, VARIANT, CaseBlindLess> values_;  // owned copies
 };
 

@@ -2,6 +2,8 @@
 // little-endian readers and writers persistence code uses on them.
 #include "platform/com/stream.h"
 
+#include "platform/com/com_object.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,35 +18,8 @@ namespace {
 
 constexpr uint64_t kMaxMemoryStream = 1u << 30;
 
-// Reference counting shared by the stream and storage classes below.
-template <typename Interface>
-class Counted : public Interface {
-public:
-    ULONG AddRef() override { return refs_.Add(); }
-    ULONG Release() override {
-        ULONG left = refs_.Drop();
-        if (left == 0) delete this;
-        return left;
-    }
-
-protected:
-    virtual ~Counted() = default;
-    HRESULT Answer(REFIID iid, std::initializer_list<IID> known, void** object) {
-        if (object == nullptr) return E_POINTER;
-        for (const IID& k : known) {
-            if (iid == k) {
-                *object = static_cast<Interface*>(this);
-                refs_.Add();
-                return S_OK;
-            }
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-
-private:
-    RefCount refs_;
-};
+// Streams answer the same three interfaces, whatever they stream from.
+bool IsStreamIid(REFIID iid) { return iid == IID_IUnknown || iid == IID_ISequentialStream || iid == IID_IStream; }
 
 HRESULT NewPosition(uint64_t current, uint64_t size, int64_t move, uint32_t origin, uint64_t* out) {
     int64_t base = 0;
@@ -62,13 +37,10 @@ HRESULT NewPosition(uint64_t current, uint64_t size, int64_t move, uint32_t orig
 // Shared so that a storage keeps its streams' bytes while a stream object is open.
 using Bytes = std::shared_ptr<std::string>;
 
-class MemoryStream final : public Counted<IStream> {
+class MemoryStream final : public ComObject<IStream> {
 public:
     explicit MemoryStream(Bytes bytes) : bytes_(std::move(bytes)) {}
 
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        return Answer(iid, {IID_IUnknown, IID_ISequentialStream, IID_IStream}, object);
-    }
     HRESULT Read(void* data, ULONG size, ULONG* read) override {
         if (data == nullptr && size > 0) return STG_E_INVALIDPOINTER;
         uint64_t available = position_ < bytes_->size() ? bytes_->size() - position_ : 0;
@@ -111,17 +83,16 @@ public:
     const std::string& Content() const { return *bytes_; }
 
 private:
+    void* FindInterface(REFIID iid) override { return IsStreamIid(iid) ? static_cast<IStream*>(this) : nullptr; }
+
     Bytes bytes_;            // the stream's content
     uint64_t position_ = 0;  // may lie past the end; a write there fills the gap with zeros
 };
 
-class FileStream final : public Counted<IStream> {
+class FileStream final : public ComObject<IStream> {
 public:
     FileStream(int fd, bool writable) : fd_(fd), writable_(writable) {}
 
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        return Answer(iid, {IID_IUnknown, IID_ISequentialStream, IID_IStream}, object);
-    }
     HRESULT Read(void* data, ULONG size, ULONG* read) override {
         if (read != nullptr) *read = 0;
         if (data == nullptr && size > 0) return STG_E_INVALIDPOINTER;
@@ -181,17 +152,15 @@ public:
 
 private:
     ~FileStream() override { ::close(fd_); }
+    void* FindInterface(REFIID iid) override { return IsStreamIid(iid) ? static_cast<IStream*>(this) : nullptr; }
 
     int fd_;                 // owned
     bool writable_;          // opened for writing
     uint64_t position_ = 0;  // next byte read or written
 };
 
-class MemoryStorage final : public Counted<IStorage> {
+class MemoryStorage final : public ComObject<IStorage> {
 public:
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        return Answer(iid, {IID_IUnknown, IID_IStorage}, object);
-    }
     HRESULT CreateStream(LPCOLESTR name, uint32_t mode, IStream** stream) override {
         if (name == nullptr || stream == nullptr) return STG_E_INVALIDPOINTER;
         *stream = nullptr;
@@ -214,6 +183,10 @@ public:
     }
 
 private:
+    void* FindInterface(REFIID iid) override {
+        return (iid == IID_IUnknown || iid == IID_IStorage) ? static_cast<IStorage*>(this) : nullptr;
+    }
+
     std::map<std::u16string, Bytes, std::less<>> streams_;  // by exact name
 };
 

@@ -1,6 +1,7 @@
 // Static type-info tables (names, DISPIDs, kinds, argument types) that drive IDispatch.
 #include "platform/com/type_info.h"
 
+#include "platform/com/com_object.h"
 #include "platform/com/error_info.h"
 
 namespace quenda {
@@ -29,27 +30,10 @@ void FillExcepInfo(HRESULT hr, EXCEPINFO* info) {
     }
 }
 
-class TableTypeInfo final : public ITypeInfo {
+class TableTypeInfo final : public ComObject<ITypeInfo> {
 public:
     TableTypeInfo(const DispInterface* table, const CoclassInfo* coclass, IUnknown* owner)
         : table_(table), coclass_(coclass), owner_(owner) {}
-
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_ITypeInfo) {
-            *object = static_cast<ITypeInfo*>(this);
-            refs_.Add();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return refs_.Add(); }
-    ULONG Release() override {
-        ULONG left = refs_.Drop();
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT GetTypeKind(TYPEKIND* kind) override {
         if (kind == nullptr) return E_INVALIDARG;
@@ -108,9 +92,10 @@ public:
     }
 
 private:
-    ~TableTypeInfo() = default;
+    void* FindInterface(REFIID iid) override {
+        return (iid == IID_IUnknown || iid == IID_ITypeInfo) ? static_cast<ITypeInfo*>(this) : nullptr;
+    }
 
-    RefCount refs_;
     const DispInterface* table_;   // the interface described, nullptr for a class
     const CoclassInfo* coclass_;   // the class described, nullptr for an interface
     ComPtr<IUnknown> owner_;       // keeps the library with the tables loaded
