@@ -8,6 +8,7 @@
 #include "platform/com/property_bag.h"
 #include "platform/com/stream.h"
 #include "platform/com/type_info.h"
+#include "platform/winmsg/win_types.h"
 
 namespace quenda {
 
@@ -63,7 +64,7 @@ struct PixelImage {
     int32_t stride;
 };
 
-using HWND = void*;  // windowless here: controls report no window of their own
+// Window handles are the message layer's; these controls are windowless towards their host.
 
 class IStorage;
 class IOleClientSite;
