@@ -135,6 +135,26 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, uint32_t context, REFI
     return hr;
 }
 
+HRESULT CoRegisterServerLibrary(const char* path, int32_t registering) {
+    if (path == nullptr) return E_INVALIDARG;
+    void* handle = ::dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const char* why = ::dlerror();
+        return Fail(CO_E_DLLNOTFOUND, std::string("cannot load ") + path + ": " + (why ? why : "unknown error"));
+    }
+    const char* entry = registering ? "DllRegisterServer" : "DllUnregisterServer";
+    auto function = reinterpret_cast<DllRegisterServerFunction>(::dlsym(handle, entry));
+    if (function == nullptr) {
+        ::dlclose(handle);
+        return Fail(CO_E_ERRORINDLL, std::string(path) + " is not a component library (it has no " + entry + ")");
+    }
+    SetErrorInfo(0, nullptr);
+    HRESULT hr = function();
+    // The library's error info stays valid: the runtime, not the library, owns the record.
+    ::dlclose(handle);
+    return hr;
+}
+
 void CoFreeUnusedLibraries() {
     std::lock_guard<std::mutex> lock(LibraryMutex());
     auto& libraries = Libraries();

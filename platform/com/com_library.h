@@ -53,6 +53,12 @@ HRESULT CoGetClassObject(REFCLSID clsid, uint32_t context, void* reserved, REFII
 // CoGetClassObject, then IClassFactory::CreateInstance. *object is nullptr on failure.
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, uint32_t context, REFIID iid, void** object);
 
+// Loads the component library at path and calls its DllRegisterServer (registering non-zero)
+// or DllUnregisterServer, then lets the library go again. CO_E_DLLNOTFOUND when the file
+// does not load, CO_E_ERRORINDLL when it lacks the entry point (both with error info), else
+// the entry point's own result.
+HRESULT CoRegisterServerLibrary(const char* path, int32_t registering);
+
 // Unloads every library loaded by CoGetClassObject whose DllCanUnloadNow says S_OK.
 void CoFreeUnusedLibraries();
 

@@ -52,6 +52,9 @@ TEST(RegsvrTest, RegistersUnregistersAndExplainsFailures) {
     EXPECT_NE(missing.output.find("nothere.so"), std::string::npos) << missing.output;
     ScratchDir::WriteText(dir / "notalib.so", "plain text");
     EXPECT_EQ(RunRegsvr("--registry " + registry + " " + (dir / "notalib.so").string()).status, 3);
+    ToolRun plain = RunRegsvr("--registry " + registry + " " + QUENDA_PLAIN_LIBRARY);
+    EXPECT_EQ(plain.status, 4);
+    EXPECT_NE(plain.output.find("not a component library"), std::string::npos) << plain.output;
 
     ScratchDir::WriteText(registry, "garbage\n");
     ToolRun damaged = RunRegsvr("--registry " + registry + " " + library);

@@ -1,5 +1,4 @@
 // regsvr: registers (or with -u unregisters) a component library by calling its entry point.
-#include <dlfcn.h>
 #include <limits.h>
 #include <stdlib.h>
 
@@ -65,29 +64,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "regsvr: cannot find %s: %s\n", library, std::strerror(errno));
         return kExitNoFile;
     }
-    void* handle = ::dlopen(resolved, RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        const char* why = ::dlerror();
-        std::fprintf(stderr, "regsvr: cannot load %s: %s\n", resolved, why ? why : "unknown error");
-        return kExitNotLoaded;
-    }
     const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
-    auto function = reinterpret_cast<quenda::DllRegisterServerFunction>(::dlsym(handle, entry));
-    if (function == nullptr) {
-        std::fprintf(stderr, "regsvr: %s is not a component library (it has no %s)\n", resolved, entry);
-        ::dlclose(handle);
-        return kExitNoEntryPoint;
-    }
-    quenda::SetErrorInfo(0, nullptr);
-    quenda::HRESULT hr = function();
+    quenda::HRESULT hr = quenda::CoRegisterServerLibrary(resolved, unregister ? 0 : 1);
     if (quenda::FAILED(hr)) {
         std::string why = ErrorInfoText();
         std::fprintf(stderr, "regsvr: %s in %s failed with 0x%08X%s%s\n", entry, resolved, static_cast<unsigned>(hr),
                      why.empty() ? "" : ": ", why.c_str());
-        ::dlclose(handle);
+        if (hr == quenda::CO_E_DLLNOTFOUND) return kExitNotLoaded;
+        if (hr == quenda::CO_E_ERRORINDLL) return kExitNoEntryPoint;
         return kExitFailed;
     }
     std::printf("regsvr: %s in %s succeeded.\n", entry, resolved);
-    ::dlclose(handle);
     return kExitOk;
 }
