@@ -105,6 +105,27 @@ WS_servent* FillServiceRecord(const servent& found) {
     return &record.entry;
 }
 
+// False, with WSANOTINITIALISED set, before start-up.
+bool Started() {
+    if (IsStarted()) return true;
+    Fail(WSANOTINITIALISED);
+    return false;
+}
+
+// Runs a reentrant services-file look-up into a per-thread record; null with WSANO_DATA when
+// the service is not listed.
+template <class LookUp>
+WS_servent* FindService(LookUp lookUp) {
+    servent found{};
+    servent* result = nullptr;
+    char buffer[1024];
+    if (lookUp(&found, buffer, sizeof buffer, &result) != 0 || result == nullptr) {
+        Fail(WSANO_DATA);
+        return nullptr;
+    }
+    return FillServiceRecord(found);
+}
+
 bool LocalHostName(std::string* name) {
     char buffer[256] = {};
     if (::gethostname(buffer, sizeof buffer - 1) != 0) return false;
@@ -115,10 +136,7 @@ bool LocalHostName(std::string* name) {
 }  // namespace
 
 WS_hostent* GetHostByName(const char* name) {
-    if (!IsStarted()) {
-        Fail(WSANOTINITIALISED);
-        return nullptr;
-    }
+    if (!Started()) return nullptr;
     // No name, or an empty one, asks for this host, as on Windows.
     std::string wanted = name != nullptr ? name : "";
     if (wanted.empty() && !LocalHostName(&wanted)) {
@@ -154,10 +172,7 @@ WS_hostent* GetHostByName(const char* name) {
 }
 
 WS_hostent* GetHostByAddr(const char* addr, int len, int type) {
-    if (!IsStarted()) {
-        Fail(WSANOTINITIALISED);
-        return nullptr;
-    }
+    if (!Started()) return nullptr;
     if (addr == nullptr || len < 4) {
         Fail(WSAEFAULT);
         return nullptr;
@@ -190,10 +205,7 @@ int GetHostName(char* name, int namelen) {
 }
 
 WS_protoent* GetProtoByName(const char* name) {
-    if (!IsStarted()) {
-        Fail(WSANOTINITIALISED);
-        return nullptr;
-    }
+    if (!Started()) return nullptr;
     if (name != nullptr) {
         for (const ProtocolName& protocol : kProtocols) {
             if (std::strcmp(name, protocol.name) == 0 || std::strcmp(name, protocol.alias) == 0) {
@@ -206,10 +218,7 @@ WS_protoent* GetProtoByName(const char* name) {
 }
 
 WS_protoent* GetProtoByNumber(int number) {
-    if (!IsStarted()) {
-        Fail(WSANOTINITIALISED);
-        return nullptr;
-    }
+    if (!Started()) return nullptr;
     for (const ProtocolName& protocol : kProtocols) {
         if (protocol.number == number) return FillProtocolRecord(protocol);
     }
@@ -218,39 +227,21 @@ WS_protoent* GetProtoByNumber(int number) {
 }
 
 WS_servent* GetServByName(const char* name, const char* proto) {
-    if (!IsStarted()) {
-        Fail(WSANOTINITIALISED);
-        return nullptr;
-    }
+    if (!Started()) return nullptr;
     if (name == nullptr) {
         Fail(WSAEFAULT);
         return nullptr;
     }
-    servent found{};
-    servent* result = nullptr;
-    char buffer[1024];
-    if (::getservbyname_r(name, proto, &found, buffer, sizeof buffer, &result) != 0 ||
-        result == nullptr) {
-        Fail(WSANO_DATA);
-        return nullptr;
-    }
-    return FillServiceRecord(found);
+    return FindService([&](servent* found, char* buffer, size_t size, servent** result) {
+        return ::getservbyname_r(name, proto, found, buffer, size, result);
+    });
 }
 
 WS_servent* GetServByPort(int port, const char* proto) {
-    if (!IsStarted()) {
-        Fail(WSANOTINITIALISED);
-        return nullptr;
-    }
-    servent found{};
-    servent* result = nullptr;
-    char buffer[1024];
-    if (::getservbyport_r(port, proto, &found, buffer, sizeof buffer, &result) != 0 ||
-        result == nullptr) {
-        Fail(WSANO_DATA);
-        return nullptr;
-    }
-    return FillServiceRecord(found);
+    if (!Started()) return nullptr;
+    return FindService([&](servent* found, char* buffer, size_t size, servent** result) {
+        return ::getservbyport_r(port, proto, found, buffer, size, result);
+    });
 }
 
 }  // namespace quenda::wsock

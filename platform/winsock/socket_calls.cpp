@@ -86,8 +86,8 @@ SOCKET Socket(int af, int type, int protocol) {
     }
     int fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
     if (fd < 0) {
-        // Raw sockets need privileges on Linux as administrator rights on Windows.
-        Fail(WinsockErrorFromErrno(errno == EPERM ? EACCES : errno));
+        // A raw socket without the privilege for it reads as WSAEACCES, as on Windows.
+        Fail(WinsockErrorFromErrno(errno));
         return INVALID_SOCKET;
     }
     SocketState& state = AddSocket(fd, type);

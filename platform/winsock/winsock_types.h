@@ -6,6 +6,24 @@
 // loaded with dlopen and its functions taken by name (kWinsockExports); it must never be linked
 // to directly, because its exports (socket, bind, send, ...) would then stand in for the C
 // library's functions of the same names everywhere in the process.
+//
+// Where it knowingly differs from Windows:
+// - Sockets never block. Calls that would wait fail with WSAEWOULDBLOCK (a stream connect
+//   included), WSAIsBlocking is always FALSE, and FIONBIO 0 is accepted without effect (refused
+//   with WSAEINVAL while WSAAsyncSelect is on, as on Windows). Only select waits, for the time
+//   it is given, and gethostbyname/gethostbyaddr wait for the resolver.
+// - WSAAsyncSelect offers FD_READ, FD_WRITE and FD_ACCEPT; other events fail with
+//   WSAEOPNOTSUPP. The window must be a window of the message layer, and the thread must run a
+//   QCoreApplication (otherwise WSAEINVAL). The error word of a notification is always 0.
+// - The WSAAsyncGet... functions fail with WSAEOPNOTSUPP; WSACancelAsyncRequest and
+//   WSACancelBlockingCall fail with WSAEINVAL, as there is never anything to cancel.
+// - SO_RCVBUF/SO_SNDBUF requests below the system default leave the default in place (Linux
+//   charges each datagram about a kilobyte the buffer size does not show); getsockopt reads
+//   back the number that was asked for.
+// - FIONREAD on a datagram socket gives the size of the next datagram, not of all of them.
+// - SOCKET handles are file descriptors, so a closed handle's number comes back soon.
+// - SO_REUSEADDR shares a port only when every socket bound to it asked for it.
+// - Raw sockets need CAP_NET_RAW; without it socket() fails with WSAEACCES.
 #pragma once
 
 #include <cstddef>

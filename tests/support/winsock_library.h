@@ -40,6 +40,7 @@ struct WinsockLibrary {
     LPFN_GETHOSTNAME gethostname;
     LPFN_GETPROTOBYNAME getprotobyname;
     LPFN_GETPROTOBYNUMBER getprotobynumber;
+    LPFN_GETSERVBYNAME getservbyname;
     LPFN_WSAASYNCSELECT WSAAsyncSelect;
     LPFN_WSAASYNCGETHOSTBYNAME WSAAsyncGetHostByName;
     LPFN_WSAGETLASTERROR WSAGetLastError;
@@ -91,6 +92,7 @@ inline const WinsockLibrary& LoadWinsock(const char* path) {
         find(loaded.gethostbyname, 52);
         find(loaded.getprotobyname, 53);
         find(loaded.getprotobynumber, 54);
+        find(loaded.getservbyname, 55);
         find(loaded.gethostname, 57);
         find(loaded.WSAAsyncSelect, 101);
         find(loaded.WSAAsyncGetHostByName, 103);

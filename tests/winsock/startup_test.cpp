@@ -183,6 +183,15 @@ TEST_F(WinsockNamesTest, ProtocolsByNameAndNumber) {
     EXPECT_STREQ(icmp->p_name, "icmp");
     EXPECT_EQ(ws.getprotobyname("carrier-pigeon"), nullptr);
     EXPECT_EQ(ws.WSAGetLastError(), WSANO_DATA);
+
+    EXPECT_EQ(ws.getservbyname("no-such-service", "udp"), nullptr);
+    EXPECT_EQ(ws.WSAGetLastError(), WSANO_DATA);
+    EXPECT_EQ(ws.getservbyname(nullptr, "udp"), nullptr);
+    EXPECT_EQ(ws.WSAGetLastError(), WSAEFAULT);
+    if (WS_servent* domain = ws.getservbyname("domain", "udp")) {  // when the system lists it
+        EXPECT_EQ(static_cast<uint16_t>(domain->s_port), ws.htons(53));
+        EXPECT_STREQ(domain->s_proto, "udp");
+    }
 }
 
 }  // namespace

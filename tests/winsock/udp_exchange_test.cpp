@@ -57,8 +57,11 @@ TEST_F(UdpExchangeTest, TwoSocketsTalkThroughNotifications) {
     EXPECT_EQ(Receive(b, 2048, &fromPort), "question");
     EXPECT_EQ(fromPort, PortOf(a));
 
+    // One round of pending work sees the socket ready and delivers the notification it
+    // posts, as the relay expects when it lets pending messages run.
     ASSERT_EQ(SendTo(b, a, "answer"), 6);
-    ASSERT_TRUE(RunLoopUntil([&] { return Notices(a, FD_READ) == 1; }));
+    ProcessPendingMessages();
+    EXPECT_EQ(Notices(a, FD_READ), 1);
     EXPECT_EQ(Receive(a), "answer");
 
     // The notification's high word carries no error; the low word the event.
