@@ -54,6 +54,7 @@ class CarrierReceiver final : public QObject {
 struct MessageQueue {
     std::deque<QueuedMessage> messages;  // ascending sequence
     uint64_t nextSequence = 1;
+    uint64_t lookedAtUpTo = 0;           // PeekMessageA has seen every message up to this one
     int waitDepth = 0;                   // inside WaitForInput: carriers must not dispatch
     CarrierReceiver* receiver = nullptr;
 };
@@ -115,6 +116,12 @@ bool Passes(const MSG& msg, HWND hwnd, UINT filterMin, UINT filterMax) {
     return msg.message >= filterMin && msg.message <= filterMax;
 }
 
+// Whether a message came after the last PeekMessageA looked at the queue.
+bool HasUnseenMessage() {
+    const MessageQueue& queue = Queue();
+    return !queue.messages.empty() && queue.messages.back().sequence > queue.lookedAtUpTo;
+}
+
 }  // namespace
 
 namespace winmsg_detail {
@@ -160,7 +167,9 @@ void PostQuitMessage(int exitCode) {
 
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
     if (msg == nullptr) return 0;
-    auto& messages = Queue().messages;
+    MessageQueue& queue = Queue();
+    queue.lookedAtUpTo = queue.nextSequence - 1;
+    auto& messages = queue.messages;
     for (auto it = messages.begin(); it != messages.end(); ++it) {
         if (!Passes(it->msg, hwnd, filterMin, filterMax)) continue;
         *msg = it->msg;
@@ -187,7 +196,7 @@ LRESULT DispatchMessageA(const MSG* msg) {
 
 BOOL WaitForInput(DWORD timeoutMs) {
     MessageQueue& queue = Queue();
-    if (!queue.messages.empty()) return 1;
+    if (HasUnseenMessage()) return 1;
     QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
     if (dispatcher == nullptr || !HasMessageLoop()) return 0;
 
@@ -201,7 +210,7 @@ BOOL WaitForInput(DWORD timeoutMs) {
     dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     --queue.waitDepth;
     if (queue.waitDepth == 0) RepostHeldBackCarriers();
-    return queue.messages.empty() ? 0 : 1;
+    return HasUnseenMessage() ? 1 : 0;
 }
 
 void ProcessPendingMessages() {

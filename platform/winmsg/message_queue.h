@@ -52,9 +52,10 @@ QUENDA_WINMSG_API LRESULT DispatchMessageA(const MSG* msg);
 
 // Waits until something arrives that the Qt loop handles (a socket becoming ready, a timer, a
 // posted event) or timeoutMs milliseconds pass (INFINITE: no limit). Qt events that arrive are
-// handled, but queued messages are not dispatched: they stay for PeekMessageA. Returns 1 when
-// the queue holds a message afterwards, 0 otherwise; returns at once when it already holds one
-// or when the thread has no event loop.
+// handled, but queued messages are not dispatched: they stay for PeekMessageA. As with
+// MsgWaitForMultipleObjects, only messages posted since PeekMessageA last looked at the queue
+// count as new: with one of those queued it returns 1 at once; otherwise it returns 1 when one
+// arrived during the wait, else 0. Returns 0 at once when the thread has no event loop.
 QUENDA_WINMSG_API BOOL WaitForInput(DWORD timeoutMs);
 
 // Runs what is pending now and returns: queued messages and Qt's posted events in their order,

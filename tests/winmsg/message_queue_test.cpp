@@ -144,9 +144,11 @@ TEST_F(MessageQueueTest, WaitEndsOnInputAndLeavesMessagesForTheCaller) {
     DispatchMessageA(&msg);
     EXPECT_EQ(ReceivedLog(), (std::vector<Received>{{hwnd_, WM_USER + 51, 0, 0}}));
 
-    // With a message already queued the wait does not wait.
+    // A message not looked at yet ends the wait at once; one already looked at does not.
     PostMessageA(hwnd_, WM_USER, 0, 0);
     EXPECT_TRUE(WaitForInput(INFINITE));
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_FALSE(WaitForInput(10));
 }
 
 TEST_F(MessageQueueTest, MessageHeldBackByAWaitStillReachesTheLoop) {

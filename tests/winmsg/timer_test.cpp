@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "platform/winmsg/last_error.h"
 #include "platform/winmsg/message_queue.h"
 #include "platform/winmsg/window.h"
@@ -41,15 +43,18 @@ TEST(TimerTest, OnlyOneTickWaitsInTheQueue) {
     RecordingClass windows;
     HWND hwnd = windows.Create();
     ASSERT_NE(SetTimer(hwnd, 1, 10, nullptr), 0u);
-    // WaitForInput lets the timer run but leaves its messages queued.
-    ASSERT_TRUE(test::RunLoopUntil(
-        [] {
-            WaitForInput(10);
-            return false;
-        },
-        80) == false);
-    int queued = 0;
+    // The pump's wait lets the timer run but leaves its messages queued.
     MSG msg;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!PeekMessageA(&msg, hwnd, WM_TIMER, WM_TIMER, PM_NOREMOVE) &&
+           std::chrono::steady_clock::now() < deadline) {
+        WaitForInput(50);
+    }
+    ASSERT_EQ(msg.message, WM_TIMER);
+    // Several periods pass while the first tick waits.
+    auto later = std::chrono::steady_clock::now() + std::chrono::milliseconds(80);
+    while (std::chrono::steady_clock::now() < later) WaitForInput(10);
+    int queued = 0;
     while (PeekMessageA(&msg, hwnd, WM_TIMER, WM_TIMER, PM_REMOVE)) ++queued;
     EXPECT_EQ(queued, 1);
     KillTimer(hwnd, 1);
