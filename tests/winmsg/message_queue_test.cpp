@@ -140,7 +140,6 @@ TEST_F(MessageQueueTest, WaitEndsOnInputAndLeavesMessagesForTheCaller) {
     MSG msg;
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, WM_USER + 51u);
-    EXPECT_TRUE(TranslateMessage(&msg) == 0);
     DispatchMessageA(&msg);
     EXPECT_EQ(ReceivedLog(), (std::vector<Received>{{hwnd_, WM_USER + 51, 0, 0}}));
 

@@ -58,11 +58,5 @@ TEST_F(SocketWatchTest, WriteWatchFiresWhenWritable) {
     ASSERT_TRUE(test::RunLoopUntil([&] { return calls == 1; }));
 }
 
-TEST_F(SocketWatchTest, NegativeDescriptorIsNotWatched) {
-    SocketWatch watch(-1, SocketWatch::Direction::kRead, [] {});
-    EXPECT_FALSE(watch.Arm());
-    EXPECT_FALSE(watch.IsArmed());
-}
-
 }  // namespace
 }  // namespace quenda

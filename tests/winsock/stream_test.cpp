@@ -58,5 +58,25 @@ TEST_F(StreamTest, WriteReturnsAfterWouldBlockOnceThereIsRoom) {
     EXPECT_EQ(Notices(client, FD_WRITE), 2);
 }
 
+TEST_F(StreamTest, RefusedConnectionReportsConnRefused) {
+    SOCKET closed = OpenUdp();  // a port nobody listens on with TCP
+    WS_sockaddr_in target = Address(WS_INADDR_LOOPBACK, PortOf(closed));
+    SOCKET client = ws.socket(WS_AF_INET, WS_SOCK_STREAM, 0);
+    int error = 0;
+    if (ws.connect(client, AsSockaddr(target), sizeof target) != 0) error = ws.WSAGetLastError();
+    if (error == WSAEWOULDBLOCK) {  // the refusal comes later, as the connection's error
+        WS_fd_set done;
+        WS_FD_ZERO(&done);
+        WS_FD_SET(client, &done);
+        WS_timeval wait{5, 0};
+        ASSERT_EQ(ws.select(0, nullptr, &done, nullptr, &wait), 1);
+        int length = sizeof error;
+        ASSERT_EQ(ws.getsockopt(client, WS_SOL_SOCKET, WS_SO_ERROR,
+                                reinterpret_cast<char*>(&error), &length),
+                  0);
+    }
+    EXPECT_EQ(error, WSAECONNREFUSED);
+}
+
 }  // namespace
 }  // namespace quenda::test
