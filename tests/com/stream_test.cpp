@@ -10,7 +10,7 @@ namespace {
 
 using testing::ScratchDir;
 
-TEST(StreamTest, MemoryStreamReadsShortAtTheEndAndGrowsOnWrite) {
+TEST(ComStreamTest, MemoryStreamReadsShortAtTheEndAndGrowsOnWrite) {
     ComPtr<IStream> s;
     ASSERT_EQ(CreateMemoryStream("abc", 3, s.Out()), S_OK);
     char buffer[8] = {};
@@ -41,7 +41,7 @@ TEST(StreamTest, MemoryStreamReadsShortAtTheEndAndGrowsOnWrite) {
     EXPECT_EQ(size, 1u);
 }
 
-TEST(StreamTest, FileStreamsWriteReadAndRefuse) {
+TEST(ComStreamTest, FileStreamsWriteReadAndRefuse) {
     ScratchDir dir;
     std::string path = (dir / "contents.bin").string();
     ComPtr<IStream> out;
@@ -59,7 +59,7 @@ TEST(StreamTest, FileStreamsWriteReadAndRefuse) {
     EXPECT_EQ(CreateFileStream((dir / "missing").c_str(), STGM_READ, in.Out()), STG_E_FILENOTFOUND);
 }
 
-TEST(StreamTest, StorageHoldsNamedStreams) {
+TEST(ComStreamTest, StorageHoldsNamedStreams) {
     ComPtr<IStorage> storage;
     ASSERT_EQ(CreateMemoryStorage(storage.Out()), S_OK);
     ComPtr<IStream> s;
