@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/winmsg/message_queue.h"
+#include "platform/winsock/winsock_api.h"
 #include "tests/winsock/winsock_fixture.h"
 
 namespace quenda::test {
@@ -35,6 +38,22 @@ TEST(WinsockStartupTest, EverythingButStartupWaitsForIt) {
     // Pure conversions need no start-up.
     EXPECT_EQ(ws.htons(0x1234), 0x3412);
     EXPECT_EQ(ws.inet_addr("1.2.3.4"), ws.htonl(0x01020304));
+}
+
+TEST(WinsockLoadTest, LibrarySitsBesideTheSharedLibrariesAndLoadsByPath) {
+    // The message layer is a shared library of the same folder, as the controls will be.
+    std::string beside = WinsockPathBeside(reinterpret_cast<const void*>(&PostMessageA));
+    EXPECT_EQ(std::filesystem::weakly_canonical(beside),
+              std::filesystem::weakly_canonical(QUENDA_WINSOCK_PATH));
+
+    WinsockApi api;
+    std::string error;
+    EXPECT_FALSE(LoadWinsockApi("/nonexistent/libwsock32.so", &api, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(api.socket, nullptr);
+    ASSERT_TRUE(LoadWinsockApi(QUENDA_WINSOCK_PATH, &api, &error)) << error;
+    // A second load is the same library: one set of sockets and start-ups.
+    EXPECT_EQ(api.WSAStartup, Ws().WSAStartup);
 }
 
 TEST(WinsockStartupTest, StartupReportsVersionOnePointOne) {
