@@ -214,8 +214,15 @@ HRESULT CreateFileStream(const char* path, uint32_t mode, IStream** stream) {
     bool writable = (mode & (STGM_WRITE | STGM_READWRITE)) != 0;
     int flags = O_CLOEXEC | (writable ? O_RDWR : O_RDONLY);
     if (mode & STGM_CREATE) flags |= O_CREAT | O_TRUNC;
-    int fd = ::open(path, flags, 0644);
+    // Opened non-blocking so a FIFO in the file's place is refused rather than waited on.
+    int fd = ::open(path, flags | O_NONBLOCK, 0644);
     if (fd < 0) return errno == ENOENT ? STG_E_FILENOTFOUND : STG_E_ACCESSDENIED;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return STG_E_ACCESSDENIED;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     *stream = new FileStream(fd, writable);
     return S_OK;
 }

@@ -23,7 +23,8 @@ std::string ErrnoText(int err) { return std::strerror(err); }
 // Reads the whole file; kNotFound when it does not exist.
 RegStatus ReadFile(const std::filesystem::path& file, std::string* text, std::string* error) {
     text->clear();
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a FIFO or device put in the file's place cannot stall the reader.
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT) return RegStatus::kNotFound;
         *error = Describe(file, "cannot open: " + ErrnoText(errno));

@@ -1,6 +1,7 @@
 // Checks streams over memory and files, named streams of a storage, property bags and the
 // ambient properties of a host site.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "platform/com/ole_interfaces.h"
 #include "tests/support/scratch_dir.h"
@@ -57,6 +58,8 @@ TEST(ComStreamTest, FileStreamsWriteReadAndRefuse) {
     EXPECT_EQ(WriteU32(in.Get(), 1), STG_E_ACCESSDENIED);
     EXPECT_EQ(ReadU32(in.Get(), &version), STG_E_READFAULT);
     EXPECT_EQ(CreateFileStream((dir / "missing").c_str(), STGM_READ, in.Out()), STG_E_FILENOTFOUND);
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(CreateFileStream((dir / "fifo").c_str(), STGM_READ, in.Out()), STG_E_ACCESSDENIED);
 }
 
 TEST(ComStreamTest, StorageHoldsNamedStreams) {

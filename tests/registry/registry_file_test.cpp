@@ -2,6 +2,7 @@
 #include "platform/registry/registry.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -80,6 +81,9 @@ TEST(RegistryFileTest, OversizedOrNonRegularFilesAreDamaged) {
     EXPECT_EQ(Registry(big).Read(&tree), RegStatus::kDamaged);
     std::filesystem::create_directory(dir / "folder");
     EXPECT_EQ(Registry(dir / "folder").Read(&tree), RegStatus::kDamaged);
+    // A FIFO nobody writes to must not stall the reader.
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(Registry(dir / "fifo").Read(&tree), RegStatus::kDamaged);
 }
 
 TEST(RegistryFileTest, UpdateThatDeclinesWritesNothing) {
