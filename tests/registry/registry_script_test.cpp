@@ -172,5 +172,29 @@ TEST(RegistryScriptTest, DeepNestingIsRefusedNotRecursedInto) {
     EXPECT_TRUE(tree.Root(RegRoot::kClassesRoot).SubkeyMap().empty());
 }
 
+TEST(RegistryScriptTest, MangledScriptsNeverCrashAndFailWithoutChanges) {
+    // A cheap stand-in for fuzzing: every prefix and byte-flipped copies of a real script.
+    std::string script = kScript;
+    for (size_t cut = 0; cut < script.size(); cut += 7) {
+        RegistryTree tree;
+        std::string error;
+        if (!RunScript(script.substr(0, cut), ScriptMode::kRegister, &tree, &error)) {
+            EXPECT_TRUE(tree.Root(RegRoot::kClassesRoot).SubkeyMap().empty()) << cut;
+        }
+    }
+    uint32_t seed = 7;
+    for (int round = 0; round < 300; ++round) {
+        std::string mangled = script;
+        for (int k = 0; k < 3; ++k) {
+            seed = seed * 1103515245 + 12345;
+            mangled[(seed >> 8) % mangled.size()] = static_cast<char>(seed >> 16);
+        }
+        RegistryTree tree;
+        std::string error;
+        RunScript(mangled, ScriptMode::kRegister, &tree, &error);
+        RunScript(mangled, ScriptMode::kUnregister, &tree, &error);
+    }
+}
+
 }  // namespace
 }  // namespace quenda
