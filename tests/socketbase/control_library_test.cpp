@@ -365,10 +365,14 @@ TEST_F(ControlLibraryTest, EventsReachEverySinkWithArgumentsByReference) {
     EXPECT_EQ(second.ports[0], -12536);
     EXPECT_EQ(datagram.View(), u"\u00FFquery");  // the caller's text is not the event's
 
-    // Late-bound method call raises the event too.
+    // A method found by name and called late-bound raises the event too.
+    LPOLESTR name = const_cast<LPOLESTR>(u"SEND");
+    DISPID send = 0;
+    ASSERT_EQ(port->GetIDsOfNames(IID_NULL, &name, 1, 0x400, &send), S_OK);
+    EXPECT_EQ(send, kDispSend);
     VARIANT args[2] = {MakeVariantI4(7), MakeVariantBstr(SysAllocString(u"late"))};
     DISPPARAMS params{args, nullptr, 2, 0};
-    ASSERT_EQ(port->Invoke(kDispSend, IID_NULL, 0x400, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
+    ASSERT_EQ(port->Invoke(send, IID_NULL, 0x400, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
     VariantClear(&args[1]);
     EXPECT_EQ(first.datagrams.back(), u"late");
     EXPECT_EQ(second.ports.back(), 7);
