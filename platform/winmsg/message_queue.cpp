@@ -23,7 +23,7 @@ namespace {
 
 struct QueuedMessage {
     uint64_t sequence;  // posting order; the carrier event names it
-    MSG msg;
+    MSG msg;            // the message as posted
     bool carrierPending;  // its Qt event has not been delivered yet
 };
 
