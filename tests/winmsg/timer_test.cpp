@@ -25,7 +25,7 @@ int CountTimerMessages(UINT_PTR id) {
     return count;
 }
 
-TEST(TimerTest, TicksUntilKilled) {
+TEST(WindowTimerTest, TicksUntilKilled) {
     RecordingClass windows;
     HWND hwnd = windows.Create();
     EXPECT_EQ(SetTimer(hwnd, 5, 10, nullptr), 5u);
@@ -39,7 +39,7 @@ TEST(TimerTest, TicksUntilKilled) {
     EXPECT_EQ(CountTimerMessages(5), ticks);
 }
 
-TEST(TimerTest, OnlyOneTickWaitsInTheQueue) {
+TEST(WindowTimerTest, OnlyOneTickWaitsInTheQueue) {
     RecordingClass windows;
     HWND hwnd = windows.Create();
     ASSERT_NE(SetTimer(hwnd, 1, 10, nullptr), 0u);
@@ -60,7 +60,7 @@ TEST(TimerTest, OnlyOneTickWaitsInTheQueue) {
     KillTimer(hwnd, 1);
 }
 
-TEST(TimerTest, BadWindowsAndEndedWindows) {
+TEST(WindowTimerTest, BadWindowsAndEndedWindows) {
     RecordingClass windows;
     HWND hwnd = windows.Create();
     EXPECT_EQ(SetTimer(reinterpret_cast<HWND>(0x3), 1, 10, nullptr), 0u);
@@ -82,7 +82,7 @@ void CountCalls(HWND, UINT message, UINT_PTR id, DWORD) {
     procedureId = id;
 }
 
-TEST(TimerTest, ProcedureTimersAndThreadTimers) {
+TEST(WindowTimerTest, ProcedureTimersAndThreadTimers) {
     RecordingClass windows;
     HWND hwnd = windows.Create();
     procedureCalls = 0;

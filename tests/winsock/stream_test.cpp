@@ -9,9 +9,9 @@
 namespace quenda::test {
 namespace {
 
-class StreamTest : public WinsockTest {};
+class WinsockStreamTest : public WinsockTest {};
 
-TEST_F(StreamTest, WriteReturnsAfterWouldBlockOnceThereIsRoom) {
+TEST_F(WinsockStreamTest, WriteReturnsAfterWouldBlockOnceThereIsRoom) {
     RecordingClass windows;
     HWND window = windows.Create();
 
@@ -58,7 +58,7 @@ TEST_F(StreamTest, WriteReturnsAfterWouldBlockOnceThereIsRoom) {
     EXPECT_EQ(Notices(client, FD_WRITE), 2);
 }
 
-TEST_F(StreamTest, RefusedConnectionReportsConnRefused) {
+TEST_F(WinsockStreamTest, RefusedConnectionReportsConnRefused) {
     SOCKET closed = OpenUdp();  // a port nobody listens on with TCP
     WS_sockaddr_in target = Address(WS_INADDR_LOOPBACK, PortOf(closed));
     SOCKET client = ws.socket(WS_AF_INET, WS_SOCK_STREAM, 0);
