@@ -1,9 +1,10 @@
 # Quenda — the two set-up commands are `make run` (later) and `make test`.
 BUILD   ?= build
 BENCH   ?= build-bench
+ASAN    ?= build-asan
 JOBS    ?= $(shell nproc)
 
-.PHONY: all deps configure build test bench clean
+.PHONY: all deps configure build test test-asan bench clean
 
 all: build
 
@@ -19,10 +20,20 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Every test again under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	@cmake -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer" \
+	  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined \
+	  -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined \
+	  -DCMAKE_MODULE_LINKER_FLAGS=-fsanitize=address,undefined >/dev/null
+	@cmake --build $(ASAN) -j $(JOBS)
+	@cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
 bench: deps
 	@cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUENDA_BUILD_TESTS=OFF -DQUENDA_BUILD_BENCH=ON >/dev/null
 	@cmake --build $(BENCH) -j $(JOBS)
 	@for b in $(BENCH)/bench/*_bench; do echo "== $$b"; $$b; done
 
 clean:
-	rm -rf $(BUILD) $(BENCH)
+	rm -rf $(BUILD) $(BENCH) $(ASAN)
