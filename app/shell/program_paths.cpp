@@ -37,6 +37,20 @@ std::optional<ProgramPaths> FindProgramPaths(const std::string& home) {
     return ProgramPaths{WithSlash(*data + "/quenda"), WithSlash(*config + "/quenda")};
 }
 
+std::string ExecutableDirectory() {
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return "";
+    return WithSlash(self.parent_path().string());
+}
+
+bool InstallBundledSeed(const ProgramPaths& paths, const std::string& bundledSeed) {
+    std::error_code ec;
+    if (std::filesystem::exists(paths.SettingsFile(), ec) || ec) return false;
+    if (std::filesystem::exists(paths.dataDirectory + "DNSIP.DAT", ec) || ec) return false;
+    return std::filesystem::copy_file(bundledSeed, paths.dataDirectory + "DNSIP.DAT", ec) && !ec;
+}
+
 bool CreateProgramDirectories(const ProgramPaths& paths) {
     std::error_code ec;
     std::filesystem::create_directories(paths.dataDirectory, ec);

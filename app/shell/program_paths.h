@@ -20,6 +20,15 @@ struct ProgramPaths {
 // can be found.
 std::optional<ProgramPaths> FindProgramPaths(const std::string& home);
 
+// The folder of the running program, ending in "/" ("" when it cannot be told). The shared
+// libraries are in its ../lib/, the bundled files in its ../share/quenda/.
+std::string ExecutableDirectory();
+
+// Before the very first start (no settings file yet, no seed file of the user's own), puts the
+// bundled seed file into the data directory, so a new install starts with working name
+// servers. False when nothing was copied.
+bool InstallBundledSeed(const ProgramPaths& paths, const std::string& bundledSeed);
+
 // Creates both directories (and their parents) when missing; false when that fails.
 bool CreateProgramDirectories(const ProgramPaths& paths);
 

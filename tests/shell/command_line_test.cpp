@@ -48,6 +48,20 @@ TEST(ProgramPaths, HomePutsEverythingInOneDirectory) {
     EXPECT_EQ(xdg->configDirectory, "/home/u/.config/quenda/");
 }
 
+TEST(ProgramPaths, BundledSeedOnlyBeforeTheFirstStart) {
+    test::TempDirectory bundle, home;
+    const std::string seed = bundle.WriteFile("DNSIP.DAT", "x\n9.9.9.9,Quad9,1,0\n").string();
+    const ProgramPaths paths{home.Path().string() + "/", home.Path().string() + "/"};
+    EXPECT_TRUE(InstallBundledSeed(paths, seed));
+    EXPECT_TRUE(std::filesystem::exists(home.Path() / "DNSIP.DAT"));
+    EXPECT_FALSE(InstallBundledSeed(paths, seed));  // the user's own seed file stays
+    std::filesystem::remove(home.Path() / "DNSIP.DAT");
+    home.WriteFile("QUENDA.INI", "");
+    EXPECT_FALSE(InstallBundledSeed(paths, seed));  // not the first start
+    EXPECT_FALSE(std::filesystem::exists(home.Path() / "DNSIP.DAT"));
+    EXPECT_FALSE(ExecutableDirectory().empty());
+}
+
 TEST(InstanceLock, OnlyOneHolderAtATime) {
     test::TempDirectory dir;
     const std::string directory = dir.Path().string() + "/";
