@@ -1,0 +1,482 @@
+// UDPPort: one IPv4 datagram socket bound to a local port, sending a datagram on every
+// DataToSend and raising DataIn for every datagram that arrives.
+#include "controls/udpport/udp_port.h"
+
+#include "platform/com/connection_point.h"
+#include "platform/com/safe_array.h"
+
+namespace quenda {
+namespace {
+
+constexpr int32_t kDefaultBufferSize = 2048;
+constexpr int kOutOfMemoryInEvent = 7;
+constexpr char kRecvErrorText[] = "Winsock error in recv()";
+constexpr char kBroadcastText[] = "255.255.255.255";
+
+constexpr uint32_t HelpOf(DISPID id) { return kUdpHelpBase + static_cast<uint32_t>(id) - 1; }
+constexpr uint32_t kHelpDataToSendB = kUdpHelpBase;
+
+const char* CodeMessage(int code) {
+    switch (code) {
+        case kUdpAlreadyActive: return "UDPPort is already Active.";
+        case kUdpLocalPortActive: return "You cannot change the LocalPort while the control is Active.";
+        case kUdpLocalHostActive: return "Cannot change LocalHost while the control is Active.";
+        case kUdpNotActive: return "The control must be Active for this operation.";
+        case kUdpMaxPacketSizeActive: return "Cannot change MaxPacketSize while the control is Active.";
+        case kUdpRemoteHostConnected:
+            return "Cannot change RemoteHost when UseConnection is set and the control is Active.";
+        case kUdpRemotePortConnected:
+            return "Cannot change RemotePort when UseConnection is set and the control is Active.";
+        case kUdpRemotePortZero:
+            return "RemotePort can't be zero when UseConnection is set. Please specify a valid service port number.";
+        case kUdpUseConnectionActive: return "Cannot change UseConnection option while the control is Active.";
+        case kCodeOutOfMemory: return "Out of memory.";
+        default: return nullptr;
+    }
+}
+
+constexpr SocketControlTraits kTraits = {
+    kUdpNotifyMessage,
+    HelpOf(kUdpDispWinsockInfo),
+    "UDPPort control of the Tarnel library: IPv4 datagrams for Quenda.",
+};
+
+// The bytes of a DataToSendB argument: a one-dimensional array of bytes, or of variants whose
+// values give their low byte. False for anything else.
+bool BytesOfArray(const VARIANT& argument, std::string* bytes) {
+    const VARIANT* value = &argument;
+    if (value->vt == (VT_BYREF | VT_VARIANT) && value->pvarVal != nullptr) value = value->pvarVal;
+    if ((value->vt & VT_ARRAY) == 0) return false;
+    SAFEARRAY* array = (value->vt & VT_BYREF) ? (value->pparray ? *value->pparray : nullptr) : value->parray;
+    VARTYPE element = value->vt & VT_TYPEMASK;
+    if (array == nullptr || SafeArrayGetDim(array) != 1 || (element != VT_UI1 && element != VT_VARIANT)) return false;
+    uint32_t count = array->rgsabound[0].cElements;
+    if ((element == VT_UI1 && array->cbElements != 1) || (element == VT_VARIANT && array->cbElements != sizeof(VARIANT))) {
+        return false;
+    }
+    void* data = nullptr;
+    if (FAILED(SafeArrayAccessData(array, &data))) return false;
+    bool ok = true;
+    try {
+        if (element == VT_UI1) {
+            bytes->assign(static_cast<const char*>(data), count);
+        } else {
+            bytes->resize(count);
+            const auto* items = static_cast<const VARIANT*>(data);
+            for (uint32_t i = 0; i < count && ok; ++i) {
+                Variant number;
+                ok = SUCCEEDED(VariantChangeType(number.Get(), &items[i], 0, VT_I4));
+                if (ok) (*bytes)[i] = static_cast<char>(number->lVal & 0xFF);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    SafeArrayUnaccessData(array);
+    return ok;
+}
+
+}  // namespace
+
+UdpPort::UdpPort() : SocketControl(UdpPortClass(), kTraits) {
+    put_InBufferSize(kDefaultBufferSize);
+    put_LocalPort(0);
+    put_MaxPacketSize(kDefaultBufferSize);
+    put_OutBufferSize(kDefaultBufferSize);
+    put_RemoteHost(nullptr);
+    put_RemotePort(0);
+    put_UseConnection(VARIANT_FALSE);
+    put_WinsockLoaded(VARIANT_TRUE);
+}
+
+UdpPort::~UdpPort() = default;
+
+int UdpPort::Fail(int code) {
+    if (const char* text = CodeMessage(code)) core_.SetMessage(text);
+    return code;
+}
+
+int UdpPort::SetSocketOption(int option, int32_t value) {
+    if (!core_.IsOpen()) return 0;
+    const WinsockApi* ws = core_.Api();
+    if (ws == nullptr) return WSANOTINITIALISED;
+    int result = ws->setsockopt(core_.Socket(), WS_SOL_SOCKET, option, reinterpret_cast<const char*>(&value), sizeof value);
+    return result == SOCKET_ERROR ? ws->WSAGetLastError() : 0;
+}
+
+int UdpPort::Open() {
+    core_.ClearMessage();
+    if (core_.IsOpen()) return Fail(kUdpAlreadyActive);
+    core_.SetClosePending(false);
+    core_.Buffer().Clear();
+    if (remotePort_ == 0 && useConnection_) {
+        core_.Reset();
+        return Fail(kUdpRemotePortZero);
+    }
+    const WinsockApi* ws = core_.Api();
+    if (ws == nullptr) return WSANOTINITIALISED;
+    SOCKET s = ws->socket(WS_AF_INET, WS_SOCK_DGRAM, 0);
+    if (s == INVALID_SOCKET) return ws->WSAGetLastError();
+    core_.SetSocket(s);
+    const int32_t one = 1;
+    const char* on = reinterpret_cast<const char*>(&one);
+    if (shareLocalPort_) ws->setsockopt(s, WS_SOL_SOCKET, WS_SO_REUSEADDR, on, sizeof one);
+    WS_sockaddr_in local{};
+    local.sin_family = WS_AF_INET;
+    local.sin_port = ws->htons(localPort_);
+    local.sin_addr.s_addr = core_.LocalAddress();
+    bool ok = ws->bind(s, reinterpret_cast<const WS_sockaddr*>(&local), sizeof local) != SOCKET_ERROR;
+    if (ok) {
+        // Buffer sizes and routing are wishes at this point; the socket works without them.
+        SetSocketOption(WS_SO_RCVBUF, inBufferSize_);
+        SetSocketOption(WS_SO_SNDBUF, outBufferSize_);
+        SetSocketOption(WS_SO_DONTROUTE, dontRoute_ ? 1 : 0);
+        ws->setsockopt(s, WS_SOL_SOCKET, WS_SO_BROADCAST, on, sizeof one);
+    }
+    if (ok && useConnection_) {
+        WS_sockaddr_in remote{};
+        remote.sin_family = WS_AF_INET;
+        remote.sin_port = ws->htons(remotePort_);
+        remote.sin_addr.s_addr = remoteAddress_;
+        ok = ws->connect(s, reinterpret_cast<const WS_sockaddr*>(&remote), sizeof remote) != SOCKET_ERROR ||
+             ws->WSAGetLastError() == WSAEWOULDBLOCK;
+    }
+    if (ok) ok = ws->WSAAsyncSelect(s, core_.Window(), kUdpNotifyMessage, FD_READ | FD_WRITE) != SOCKET_ERROR;
+    if (ok) return 0;
+    int error = ws->WSAGetLastError();
+    core_.Reset();
+    return error;
+}
+
+int UdpPort::CloseSocket() {
+    if (!core_.IsOpen()) {
+        core_.Reset();
+        return 0;
+    }
+    if (core_.InEvent()) {
+        core_.SetClosePending(true);
+        return 0;
+    }
+    // A DataIn handler of the drain that closes again would only drain what this one drains.
+    if (closing_) return 0;
+    closing_ = true;
+    if (core_.AcceptData()) ReadLoop(ReadMode::kDrain);
+    closing_ = false;
+    int result = core_.CloseHandle();
+    core_.Reset();
+    return result;
+}
+
+void UdpPort::ReadLoop(ReadMode mode) {
+    for (;;) {
+        if (!core_.IsOpen() || !core_.AcceptData()) return;
+        if (mode == ReadMode::kNotification && core_.ClosePending()) {
+            core_.SetInEvent(false);
+            CloseSocket();
+            return;
+        }
+        const WinsockApi* ws = core_.Api();
+        if (ws == nullptr) return;
+        ReceiveBuffer& buffer = core_.Buffer();
+        buffer.Clear();
+        uint32_t address = remoteAddress_;
+        uint16_t port = remotePort_;
+        int got;
+        if (useConnection_) {
+            got = ws->recv(core_.Socket(), buffer.Area(), buffer.Capacity(), 0);
+        } else {
+            WS_sockaddr_in from{};
+            int fromLength = sizeof from;
+            got = ws->recvfrom(core_.Socket(), buffer.Area(), buffer.Capacity(), 0, reinterpret_cast<WS_sockaddr*>(&from),
+                               &fromLength);
+            address = from.sin_addr.s_addr;
+            port = ws->ntohs(from.sin_port);
+        }
+        if (got == SOCKET_ERROR) {
+            int error = ws->WSAGetLastError();
+            if (error != WSAEWOULDBLOCK && error != WSAENOTSOCK) RaiseError(error, kRecvErrorText);
+            return;
+        }
+        // An empty datagram carries nothing to deliver; it must not close a serving socket.
+        if (got == 0) continue;
+        buffer.SetCount(got);
+        RaiseDataIn(buffer.Held(), address, port);
+    }
+}
+
+void UdpPort::RaiseDataIn(std::string_view datagram, uint32_t address, uint16_t port) {
+    bool converted = false;
+    try {
+        EventArgs args;
+        args.AddLatin1(datagram);
+        args.AddLatin1(core_.DottedAddress(address));
+        args.AddI2(static_cast<int16_t>(port));
+        converted = args.Value(0).bstrVal != nullptr;
+        if (converted) {
+            // Events may nest (a handler pumping messages); each restores the one it interrupted.
+            const char* outerData = currentData_;
+            uint32_t outerLength = currentLength_;
+            currentData_ = datagram.data();
+            currentLength_ = static_cast<uint32_t>(datagram.size());
+            FireEvent(kUdpEventDataIn, &args);
+            currentData_ = outerData;
+            currentLength_ = outerLength;
+        }
+    } catch (const std::bad_alloc&) {
+        converted = false;
+    }
+    if (!converted) RaiseError(kOutOfMemoryInEvent, "Out of memory while firing DataIn.");
+}
+
+void UdpPort::RaiseError(int code, std::string_view description) {
+    try {
+        EventArgs args;
+        args.AddI2(static_cast<int16_t>(code));
+        args.AddLatin1(description);
+        FireEvent(kUdpEventError, &args);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+void UdpPort::RaiseReadyToSend() {
+    EventArgs none;
+    FireEvent(kUdpEventReadyToSend, &none);
+}
+
+int UdpPort::Send(std::string_view bytes) {
+    if (!core_.IsOpen()) return Fail(kUdpNotActive);
+    if (bytes.empty()) return 0;
+    const WinsockApi* ws = core_.Api();
+    if (ws == nullptr) return WSANOTINITIALISED;
+    int length = bytes.size() > static_cast<size_t>(INT32_MAX) ? INT32_MAX : static_cast<int>(bytes.size());
+    int sent;
+    if (useConnection_) {
+        sent = ws->send(core_.Socket(), bytes.data(), length, 0);
+    } else {
+        WS_sockaddr_in to{};
+        to.sin_family = WS_AF_INET;
+        to.sin_port = ws->htons(remotePort_);
+        to.sin_addr.s_addr = remoteAddress_;
+        sent = ws->sendto(core_.Socket(), bytes.data(), length, 0, reinterpret_cast<const WS_sockaddr*>(&to), sizeof to);
+    }
+    return sent == SOCKET_ERROR ? ws->WSAGetLastError() : 0;
+}
+
+HRESULT UdpPort::get_AcceptData(VARIANT_BOOL* value) {
+    if (!UserMode()) return ReportGuard(PropertyGuard::kRuntimeOnly, HelpOf(kUdpDispAcceptData));
+    return OutBool(core_.AcceptData(), value);
+}
+
+HRESULT UdpPort::put_AcceptData(VARIANT_BOOL value) {
+    core_.ClearMessage();
+    core_.SetAcceptData(value != VARIANT_FALSE);
+    return S_OK;
+}
+
+HRESULT UdpPort::get_Active(VARIANT_BOOL* value) {
+    if (!UserMode()) return ReportGuard(PropertyGuard::kRuntimeOnly, HelpOf(kUdpDispActive));
+    return OutBool(core_.IsOpen(), value);
+}
+
+HRESULT UdpPort::put_Active(VARIANT_BOOL value) {
+    Hold();  // closing raises DataIn for what is queued; a handler may let go of this control
+    core_.ClearMessage();
+    int code = value != VARIANT_FALSE ? Open() : CloseSocket();
+    HRESULT hr = Report(code, HelpOf(kUdpDispActive));
+    Unhold();
+    return hr;
+}
+
+HRESULT UdpPort::get_DataToSend(BSTR* value) {
+    if (value != nullptr) *value = nullptr;
+    return ReportGuard(PropertyGuard::kWriteOnly, HelpOf(kUdpDispDataToSend));
+}
+
+HRESULT UdpPort::put_DataToSend(BSTR value) {
+    core_.ClearMessage();
+    std::string bytes;
+    int code = TextArgument(value, &bytes);
+    if (code == 0) code = Send(bytes);
+    return Report(code, HelpOf(kUdpDispDataToSend));
+}
+
+HRESULT UdpPort::get_DontRoute(VARIANT_BOOL* value) {
+    if (!UserMode()) return ReportGuard(PropertyGuard::kRuntimeOnly, HelpOf(kUdpDispDontRoute));
+    return OutBool(dontRoute_, value);
+}
+
+HRESULT UdpPort::put_DontRoute(VARIANT_BOOL value) {
+    core_.ClearMessage();
+    dontRoute_ = value != VARIANT_FALSE;
+    return Report(SetSocketOption(WS_SO_DONTROUTE, dontRoute_ ? 1 : 0), HelpOf(kUdpDispDontRoute));
+}
+
+HRESULT UdpPort::get_InBufferSize(int32_t* value) { return OutValue(inBufferSize_, value); }
+
+HRESULT UdpPort::put_InBufferSize(int32_t value) {
+    core_.ClearMessage();
+    inBufferSize_ = value;
+    MarkDirty();
+    return Report(SetSocketOption(WS_SO_RCVBUF, value), HelpOf(kUdpDispInBufferSize));
+}
+
+HRESULT UdpPort::get_LocalHost(BSTR* value) {
+    if (core_.IsOpen()) {
+        if (const WinsockApi* ws = core_.Api()) {
+            WS_sockaddr_in bound{};
+            int length = sizeof bound;
+            if (ws->getsockname(core_.Socket(), reinterpret_cast<WS_sockaddr*>(&bound), &length) != SOCKET_ERROR) {
+                const char* text = ws->inet_ntoa(bound.sin_addr);
+                return OutText(text != nullptr ? text : "", value, HelpOf(kUdpDispLocalHost));
+            }
+        }
+    }
+    return OutText(core_.LocalHostText(), value, HelpOf(kUdpDispLocalHost));
+}
+
+HRESULT UdpPort::put_LocalHost(BSTR value) {
+    core_.ClearMessage();
+    if (core_.IsOpen()) return Report(Fail(kUdpLocalHostActive), HelpOf(kUdpDispLocalHost));
+    std::string text;
+    int code = TextArgument(value, &text);
+    if (code == 0) code = core_.SetLocalHost(text);
+    return Report(code, HelpOf(kUdpDispLocalHost));
+}
+
+HRESULT UdpPort::get_LocalPort(int32_t* value) {
+    if (core_.IsOpen()) {
+        if (const WinsockApi* ws = core_.Api()) {
+            WS_sockaddr_in bound{};
+            int length = sizeof bound;
+            if (ws->getsockname(core_.Socket(), reinterpret_cast<WS_sockaddr*>(&bound), &length) != SOCKET_ERROR) {
+                return OutValue(static_cast<int32_t>(ws->ntohs(bound.sin_port)), value);
+            }
+        }
+    }
+    return OutValue(static_cast<int32_t>(localPort_), value);
+}
+
+HRESULT UdpPort::put_LocalPort(int32_t value) {
+    core_.ClearMessage();
+    if (core_.IsOpen()) return Report(Fail(kUdpLocalPortActive), HelpOf(kUdpDispLocalPort));
+    localPort_ = static_cast<uint16_t>(value);
+    MarkDirty();
+    return S_OK;
+}
+
+HRESULT UdpPort::get_MaxPacketSize(int32_t* value) { return OutValue(static_cast<int32_t>(core_.Buffer().Capacity()), value); }
+
+HRESULT UdpPort::put_MaxPacketSize(int32_t value) {
+    core_.ClearMessage();
+    if (core_.IsOpen()) return Report(Fail(kUdpMaxPacketSizeActive), HelpOf(kUdpDispMaxPacketSize));
+    if (!core_.Buffer().SetCapacity(static_cast<uint16_t>(value))) return Report(kCodeOutOfMemory, HelpOf(kUdpDispMaxPacketSize));
+    MarkDirty();
+    return S_OK;
+}
+
+HRESULT UdpPort::get_OutBufferSize(int32_t* value) { return OutValue(outBufferSize_, value); }
+
+HRESULT UdpPort::put_OutBufferSize(int32_t value) {
+    core_.ClearMessage();
+    outBufferSize_ = value;
+    MarkDirty();
+    return Report(SetSocketOption(WS_SO_SNDBUF, value), HelpOf(kUdpDispOutBufferSize));
+}
+
+HRESULT UdpPort::get_RemoteHost(BSTR* value) {
+    return OutText(remoteAddress_ != 0 ? core_.DottedAddress(remoteAddress_) : std::string(), value, HelpOf(kUdpDispRemoteHost));
+}
+
+HRESULT UdpPort::put_RemoteHost(BSTR value) {
+    core_.ClearMessage();
+    if (core_.IsOpen() && useConnection_) return Report(Fail(kUdpRemoteHostConnected), HelpOf(kUdpDispRemoteHost));
+    std::string text;
+    int code = TextArgument(value, &text);
+    if (code != 0) return Report(code, HelpOf(kUdpDispRemoteHost));
+    MarkDirty();
+    if (text.empty()) {
+        remoteAddress_ = 0;
+    } else if (text == kBroadcastText) {
+        remoteAddress_ = 0xFFFFFFFF;
+    } else {
+        code = core_.ResolveAddress(text, &remoteAddress_);
+        // A layer that answers "not initialised" leaves no address; without a layer it is an error.
+        if (code == WSANOTINITIALISED && core_.Api() != nullptr) code = 0;
+    }
+    return Report(code, HelpOf(kUdpDispRemoteHost));
+}
+
+HRESULT UdpPort::get_RemotePort(int32_t* value) { return OutValue(static_cast<int32_t>(remotePort_), value); }
+
+HRESULT UdpPort::put_RemotePort(int32_t value) {
+    core_.ClearMessage();
+    if (core_.IsOpen() && useConnection_) return Report(Fail(kUdpRemotePortConnected), HelpOf(kUdpDispRemotePort));
+    remotePort_ = static_cast<uint16_t>(value);
+    MarkDirty();
+    return S_OK;
+}
+
+HRESULT UdpPort::get_ShareLocalPort(VARIANT_BOOL* value) {
+    if (!UserMode()) return ReportGuard(PropertyGuard::kRuntimeOnly, HelpOf(kUdpDispShareLocalPort));
+    return OutBool(shareLocalPort_, value);
+}
+
+HRESULT UdpPort::put_ShareLocalPort(VARIANT_BOOL value) {
+    core_.ClearMessage();
+    shareLocalPort_ = value != VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT UdpPort::get_SocketHandle(int32_t* value) {
+    if (!UserMode()) return ReportGuard(PropertyGuard::kRuntimeOnly, HelpOf(kUdpDispSocketHandle));
+    return OutValue(core_.IsOpen() ? static_cast<int32_t>(core_.Socket()) : -1, value);
+}
+
+HRESULT UdpPort::put_SocketHandle(int32_t) { return ReportGuard(PropertyGuard::kReadOnly, HelpOf(kUdpDispSocketHandle)); }
+
+HRESULT UdpPort::get_UseConnection(VARIANT_BOOL* value) { return OutBool(useConnection_, value); }
+
+HRESULT UdpPort::put_UseConnection(VARIANT_BOOL value) {
+    core_.ClearMessage();
+    if (core_.IsOpen()) return Report(Fail(kUdpUseConnectionActive), HelpOf(kUdpDispUseConnection));
+    useConnection_ = value != VARIANT_FALSE;
+    MarkDirty();
+    return S_OK;
+}
+
+HRESULT UdpPort::get_DataToSendB(VARIANT* value) {
+    if (value != nullptr) VariantInit(value);
+    if (!UserMode()) return ReportGuard(PropertyGuard::kRuntimeOnly, kHelpDataToSendB);
+    return ReportGuard(PropertyGuard::kWriteOnly, kHelpDataToSendB);
+}
+
+HRESULT UdpPort::put_DataToSendB(VARIANT value) {
+    core_.ClearMessage();
+    std::string bytes;
+    if (!BytesOfArray(value, &bytes)) return ReportGuard(PropertyGuard::kByteArray, kHelpDataToSendB);
+    return Report(Send(bytes), kHelpDataToSendB);
+}
+
+HRESULT UdpPort::get_DataInDatagramB(VARIANT* value) {
+    if (value == nullptr) return E_POINTER;
+    VariantInit(value);
+    if (!UserMode()) return ReportGuard(PropertyGuard::kRuntimeOnly, kUdpHelpDataInDatagramB);
+    if (currentData_ == nullptr) return S_OK;
+    SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, currentLength_);
+    if (array == nullptr) return ReportCode(kCodeOutOfMemory, nullptr, kUdpHelpDataInDatagramB);
+    void* data = nullptr;
+    SafeArrayAccessData(array, &data);
+    auto* items = static_cast<VARIANT*>(data);
+    for (uint32_t i = 0; i < currentLength_; ++i) {
+        items[i].vt = VT_UI1;
+        items[i].bVal = static_cast<uint8_t>(currentData_[i]);
+    }
+    SafeArrayUnaccessData(array);
+    value->vt = VT_ARRAY | VT_VARIANT;
+    value->parray = array;
+    return S_OK;
+}
+
+HRESULT UdpPort::put_DataInDatagramB(VARIANT) { return ReportGuard(PropertyGuard::kReadOnly, kUdpHelpDataInDatagramB); }
+
+}  // namespace quenda
