@@ -1,0 +1,139 @@
+// The program's side of one UDPPort control: created by ProgID (registering libtarnel.so
+// when the class is missing), driven through its dual interface, DataIn received through a
+// connection-point sink.
+#include "app/shell/udp_port_control.h"
+
+#include "platform/com/com_library.h"
+#include "platform/com/connection_point.h"
+#include "platform/com/error_info.h"
+
+namespace quenda {
+
+// Receives the control's events; owned by the UdpPortControl it reports to.
+class UdpPortControl::Sink final : public IDispatch {
+public:
+    explicit Sink(UdpPortControl* owner) : owner_(owner) {}
+
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID__IUDPPortEvents) {
+            *object = static_cast<IDispatch*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    // The owner unadvises before it deletes the sink, so counting is not needed.
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+    HRESULT GetTypeInfoCount(UINT* count) override {
+        if (count != nullptr) *count = 0;
+        return S_OK;
+    }
+    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+        if (id != kUdpEventDataIn || params == nullptr || params->cArgs != 3) return S_OK;
+        // Arguments come last first, each by reference.
+        const VARIANT* args = params->rgvarg;
+        if (args[2].vt != (VT_BYREF | VT_BSTR) || args[1].vt != (VT_BYREF | VT_BSTR) || args[0].vt != (VT_BYREF | VT_I2)) {
+            return S_OK;
+        }
+        owner_->RaiseDataIn(Latin1FromBstr(*args[2].pbstrVal), Latin1FromBstr(*args[1].pbstrVal),
+                            static_cast<uint16_t>(*args[0].piVal));
+        return S_OK;
+    }
+
+private:
+    UdpPortControl* owner_;
+};
+
+std::unique_ptr<UdpPortControl> UdpPortControl::Create(const std::string& libraryPath, HRESULT* result) {
+    HRESULT ignored;
+    HRESULT& hr = result != nullptr ? *result : ignored;
+    CLSID clsid{};
+    hr = CLSIDFromProgID(kUdpPortProgId, &clsid);
+    if (FAILED(hr)) {
+        hr = CoRegisterServerLibrary(libraryPath.c_str(), 1);
+        if (SUCCEEDED(hr)) hr = CLSIDFromProgID(kUdpPortProgId, &clsid);
+        if (FAILED(hr)) return nullptr;
+    }
+    std::unique_ptr<UdpPortControl> port(new UdpPortControl);
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUDPPort, port->control_.OutVoid());
+    if (FAILED(hr)) return nullptr;
+    ComPtr<IConnectionPointContainer> container;
+    ComPtr<IConnectionPoint> point;
+    hr = port->control_.As(IID_IConnectionPointContainer, &container);
+    if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(DIID__IUDPPortEvents, point.Out());
+    port->sink_ = std::make_unique<Sink>(port.get());
+    if (SUCCEEDED(hr)) hr = point->Advise(port->sink_.get(), &port->cookie_);
+    if (FAILED(hr)) return nullptr;
+    hr = S_OK;
+    return port;
+}
+
+UdpPortControl::~UdpPortControl() {
+    if (control_ && cookie_ != 0) {
+        ComPtr<IConnectionPointContainer> container;
+        ComPtr<IConnectionPoint> point;
+        if (SUCCEEDED(control_.As(IID_IConnectionPointContainer, &container)) &&
+            SUCCEEDED(container->FindConnectionPoint(DIID__IUDPPortEvents, point.Out()))) {
+            point->Unadvise(cookie_);
+        }
+    }
+    control_.Reset();
+}
+
+int UdpPortControl::Result(HRESULT hr) {
+    int number = HostErrorNumber(hr);
+    if (number == 0) return 0;
+    lastError_ = number;
+    lastErrorText_.clear();
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.Out()) == S_OK) {
+        Bstr text;
+        info->GetDescription(text.Out());
+        lastErrorText_ = Latin1FromBstr(text.Get());
+    }
+    return number;
+}
+
+int UdpPortControl::SetActive(bool active) { return Result(control_->put_Active(active ? VARIANT_TRUE : VARIANT_FALSE)); }
+
+int UdpPortControl::SetLocalPort(int32_t port) { return Result(control_->put_LocalPort(port)); }
+
+int UdpPortControl::SetWinsockLoaded(bool loaded) {
+    return Result(control_->put_WinsockLoaded(loaded ? VARIANT_TRUE : VARIANT_FALSE));
+}
+
+int UdpPortControl::SetInBufferSize(int32_t bytes) { return Result(control_->put_InBufferSize(bytes)); }
+
+bool UdpPortControl::IsActive() {
+    VARIANT_BOOL active = VARIANT_FALSE;
+    return SUCCEEDED(control_->get_Active(&active)) && active != VARIANT_FALSE;
+}
+
+void UdpPortControl::SendDatagram(const std::string& host, uint16_t port, std::string_view data) {
+    if (!remoteKnown_ || host != remoteHost_) {
+        Bstr text = Bstr::FromLatin1(host);
+        remoteKnown_ = false;
+        if (Result(control_->put_RemoteHost(text.Get())) != 0) return;
+        remoteHost_ = host;
+        if (Result(control_->put_RemotePort(port)) != 0) return;
+        remotePort_ = port;
+        remoteKnown_ = true;
+    } else if (port != remotePort_) {
+        remoteKnown_ = false;
+        if (Result(control_->put_RemotePort(port)) != 0) return;
+        remotePort_ = port;
+        remoteKnown_ = true;
+    }
+    Bstr datagram = Bstr::FromLatin1(data);
+    Result(control_->put_DataToSend(datagram.Get()));
+}
+
+void UdpPortControl::RaiseDataIn(std::string_view datagram, const std::string& address, uint16_t port) {
+    if (onDataIn_) onDataIn_(datagram, address, port);
+}
+
+}  // namespace quenda

@@ -1,0 +1,98 @@
+// The program's adapter over UDPPort: creation that registers the library on a fresh
+// registry, host error numbers, sending with remote-address reuse, DataIn with unsigned ports.
+#include "app/shell/udp_port_control.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/registry/registry.h"
+#include "tests/support/qt_loop.h"
+#include "tests/support/scratch_dir.h"
+
+namespace quenda::testing {
+namespace {
+
+using test::RunLoopUntil;
+
+struct Received {
+    std::string datagram;
+    std::string address;
+    uint16_t port;
+};
+
+class UdpPortControlTest : public ::testing::Test {
+protected:
+    void SetUp() override { Registry::SetProcessPath(dir_ / "registry"); }
+
+    std::unique_ptr<UdpPortControl> Make(std::vector<Received>* received) {
+        HRESULT hr = E_FAIL;
+        auto port = UdpPortControl::Create(QUENDA_TARNEL_LIBRARY, &hr);
+        EXPECT_EQ(hr, S_OK);
+        if (port && received != nullptr) {
+            port->SetDataInHandler([received](std::string_view datagram, const std::string& address, uint16_t from) {
+                received->push_back({std::string(datagram), address, from});
+            });
+        }
+        return port;
+    }
+
+    static int32_t BoundPort(UdpPortControl& port) {
+        int32_t bound = 0;
+        EXPECT_EQ(port.Control()->get_LocalPort(&bound), S_OK);
+        return bound;
+    }
+
+    ScratchDir dir_;
+};
+
+TEST_F(UdpPortControlTest, TheRelayEndpointsOpenAndExchangeBytesExactly) {
+    std::vector<Received> atService, atUpstream;
+    auto upstream = Make(&atUpstream);
+    auto service = Make(&atService);
+    ASSERT_TRUE(upstream && service);
+    ASSERT_EQ(OpenUdpEndpoints(*upstream, *service, 0), 0);
+    EXPECT_TRUE(upstream->IsActive() && service->IsActive());
+    const int32_t servicePort = BoundPort(*service);
+    const uint16_t upstreamPort = static_cast<uint16_t>(BoundPort(*upstream));
+
+    std::string query("\x12\x34\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00\x03www\x00\x00\x01\x00\x01", 21);
+    upstream->SendDatagram("127.0.0.1", static_cast<uint16_t>(servicePort), query);
+    upstream->SendDatagram("127.0.0.1", static_cast<uint16_t>(servicePort), "second");  // same remote, no reset
+    upstream->SendDatagram("localhost", static_cast<uint16_t>(servicePort), "by name");
+    ASSERT_TRUE(RunLoopUntil([&] { return atService.size() == 3; }));
+    EXPECT_EQ(upstream->LastError(), 0) << upstream->LastErrorText();
+    EXPECT_EQ(atService[0].datagram, query);
+    EXPECT_EQ(atService[0].address, "127.0.0.1");
+    EXPECT_EQ(atService[0].port, upstreamPort);
+    EXPECT_EQ(atService[1].datagram, "second");
+    EXPECT_EQ(atService[2].datagram, "by name");
+
+    // The port taken by the service cannot be opened twice.
+    auto clash = Make(nullptr);
+    ASSERT_TRUE(clash);
+    EXPECT_EQ(clash->SetLocalPort(servicePort), 0);
+    EXPECT_EQ(clash->SetActive(true), kAddressInUse);
+    EXPECT_EQ(clash->LastErrorText(), "[10048] Address already in use");
+    EXPECT_FALSE(clash->IsActive());
+    EXPECT_EQ(clash->SetInBufferSize(65536), 0);
+}
+
+TEST_F(UdpPortControlTest, FailedSendsAreKeptNotThrownAndTheNextRemoteIsSetAfresh) {
+    auto port = Make(nullptr);
+    ASSERT_TRUE(port);
+    port->SendDatagram("127.0.0.1", 9, "inactive");
+    EXPECT_EQ(port->LastError(), 20110);
+    EXPECT_EQ(port->LastErrorText(), "The control must be Active for this operation.");
+    ASSERT_EQ(port->SetActive(true), 0);
+    port->SendDatagram("10.9.8.7", 53, "x");
+    Bstr remote;
+    ASSERT_EQ(port->Control()->get_RemoteHost(remote.Out()), S_OK);
+    EXPECT_EQ(Latin1FromBstr(remote.Get()), "10.9.8.7");
+    EXPECT_EQ(port->SetActive(false), 0);
+    EXPECT_FALSE(port->IsActive());
+    EXPECT_EQ(port->SetWinsockLoaded(true), 0);
+}
+
+}  // namespace
+}  // namespace quenda::testing
