@@ -6,6 +6,8 @@
 
 #include "controls/socketbase/socket_core.h"
 #include "controls/socketbase/winsock_state.h"
+#include "platform/winmsg/message_queue.h"
+#include "platform/winmsg/window.h"
 #include "tests/support/scratch_dir.h"
 
 namespace quenda::testing {
@@ -106,6 +108,45 @@ TEST(SocketCoreTest, NotificationsCountOnlyForTheCurrentSocketAndRespectReceptio
     EXPECT_EQ(behaviour.reads, 2);
     EXPECT_EQ(behaviour.closes, 1);
     core.SetSocket(INVALID_SOCKET);  // nothing real to close
+}
+
+TEST(SocketCoreTest, DoEventsTakesOneMessageKeepsQuitAndCloseAndNotesAnInterrupt) {
+    ScratchDir dir;
+    WinsockState state((dir / "missing.so").string());
+    CountingBehaviour behaviour;
+    SocketCore core(&behaviour, kUdpNotifyMessage, state);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+
+    core.DoEvents();  // nothing queued: a short wait, then back
+    EXPECT_EQ(core.Message(), nullptr);
+
+    PostMessageA(core.Window(), kInterruptMessage, 0, 0);
+    core.DoEvents();
+    ASSERT_NE(core.Message(), nullptr);
+    EXPECT_STREQ(core.Message(), "Interrupted");
+
+    PostMessageA(core.Window(), WM_CLOSE, 0, 0);
+    core.DoEvents();
+    EXPECT_TRUE(IsWindow(core.Window()));  // dispatched, it would have destroyed the window
+
+    PostQuitMessage(3);
+    core.DoEvents();
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));  // posted again for the real loop
+    EXPECT_EQ(msg.message, WM_QUIT);
+    EXPECT_EQ(msg.wParam, 3u);
+
+    core.SetSocket(9);
+    PostMessageA(core.Window(), kUdpNotifyMessage, 9, FD_READ);
+    PostMessageA(core.Window(), kUdpNotifyMessage, 9, FD_WRITE);
+    core.DoEvents();  // one message per call
+    EXPECT_EQ(behaviour.reads, 1);
+    EXPECT_EQ(behaviour.ready, 0);
+    core.DoEvents();
+    EXPECT_EQ(behaviour.ready, 1);
+    EXPECT_EQ(behaviour.holds, 0);  // the control was kept alive exactly while it ran
+    core.SetSocket(INVALID_SOCKET);
 }
 
 TEST(ReceiveBufferTest, CapacityIsSixteenBitsAndReadsAreClamped) {

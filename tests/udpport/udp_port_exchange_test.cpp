@@ -90,6 +90,40 @@ TEST_F(UdpPortTest, AnOversizedDatagramRaisesErrorAndTheNextIsStillDelivered) {
     EXPECT_TRUE(IsActive(b));
 }
 
+TEST_F(UdpPortTest, TheLargestDatagramFitsTheLargestBuffer) {
+    IUDPPort* b = Create(&b_);
+    ASSERT_TRUE(b);
+    ASSERT_EQ(b->put_MaxPacketSize(65535), S_OK);
+    ASSERT_EQ(b->put_Active(VARIANT_TRUE), S_OK);
+    int32_t portB = 0;
+    ASSERT_EQ(b->get_LocalPort(&portB), S_OK);
+    std::string largest(65507, '\0');
+    for (size_t i = 0; i < largest.size(); ++i) largest[i] = static_cast<char>(i * 7);
+    SendRaw(portB, largest);
+    ASSERT_TRUE(RunLoopUntil([&] { return b_.dataIn.size() == 1; }));
+    EXPECT_EQ(b_.dataIn[0].datagram, largest);
+}
+
+TEST_F(UdpPortTest, AConnectedControlSendsAndReportsItsPeerAsTheSender) {
+    int32_t portB = 0;
+    IUDPPort* b = Open(&b_, 0, &portB);
+    IUDPPort* a = Create(&a_);
+    ASSERT_TRUE(a && b);
+    ASSERT_EQ(PutText(a, &IUDPPort::put_RemoteHost, "127.0.0.1"), S_OK);
+    ASSERT_EQ(a->put_RemotePort(portB), S_OK);
+    ASSERT_EQ(a->put_UseConnection(VARIANT_TRUE), S_OK);
+    ASSERT_EQ(a->put_Active(VARIANT_TRUE), S_OK);
+    int32_t portA = 0;
+    ASSERT_EQ(a->get_LocalPort(&portA), S_OK);
+    ASSERT_EQ(PutText(a, &IUDPPort::put_DataToSend, "ping"), S_OK);
+    ASSERT_TRUE(RunLoopUntil([&] { return b_.dataIn.size() == 1; }));
+    ASSERT_EQ(SendTo(b, portA, "pong"), S_OK);
+    ASSERT_TRUE(RunLoopUntil([&] { return a_.dataIn.size() == 1; }));
+    EXPECT_EQ(a_.dataIn[0].datagram, "pong");
+    EXPECT_EQ(a_.dataIn[0].address, "127.0.0.1");
+    EXPECT_EQ(static_cast<uint16_t>(a_.dataIn[0].port), portB);
+}
+
 TEST_F(UdpPortTest, AnEmptyDatagramIsSkippedAndTheSocketStaysOpen) {
     int32_t portB = 0;
     IUDPPort* b = Open(&b_, 0, &portB);
