@@ -134,10 +134,7 @@ int UdpPort::Open() {
         ws->setsockopt(s, WS_SOL_SOCKET, WS_SO_BROADCAST, on, sizeof one);
     }
     if (ok && useConnection_) {
-        WS_sockaddr_in remote{};
-        remote.sin_family = WS_AF_INET;
-        remote.sin_port = ws->htons(remotePort_);
-        remote.sin_addr.s_addr = remoteAddress_;
+        WS_sockaddr_in remote = RemoteName(*ws);
         ok = ws->connect(s, reinterpret_cast<const WS_sockaddr*>(&remote), sizeof remote) != SOCKET_ERROR ||
              ws->WSAGetLastError() == WSAEWOULDBLOCK;
     }
@@ -253,10 +250,7 @@ int UdpPort::Send(std::string_view bytes) {
     if (useConnection_) {
         sent = ws->send(core_.Socket(), bytes.data(), length, 0);
     } else {
-        WS_sockaddr_in to{};
-        to.sin_family = WS_AF_INET;
-        to.sin_port = ws->htons(remotePort_);
-        to.sin_addr.s_addr = remoteAddress_;
+        WS_sockaddr_in to = RemoteName(*ws);
         sent = ws->sendto(core_.Socket(), bytes.data(), length, 0, reinterpret_cast<const WS_sockaddr*>(&to), sizeof to);
     }
     return sent == SOCKET_ERROR ? ws->WSAGetLastError() : 0;
@@ -313,25 +307,36 @@ HRESULT UdpPort::put_DontRoute(VARIANT_BOOL value) {
 
 HRESULT UdpPort::get_InBufferSize(int32_t* value) { return OutValue(inBufferSize_, value); }
 
-HRESULT UdpPort::put_InBufferSize(int32_t value) {
+HRESULT UdpPort::PutBufferSize(int32_t* size, int option, int32_t value, uint32_t helpContext) {
     core_.ClearMessage();
-    inBufferSize_ = value;
+    *size = value;  // kept as asked even when the socket refuses it
     MarkDirty();
-    return Report(SetSocketOption(WS_SO_RCVBUF, value), HelpOf(kUdpDispInBufferSize));
+    return Report(SetSocketOption(option, value), helpContext);
+}
+
+HRESULT UdpPort::put_InBufferSize(int32_t value) {
+    return PutBufferSize(&inBufferSize_, WS_SO_RCVBUF, value, HelpOf(kUdpDispInBufferSize));
+}
+
+bool UdpPort::BoundName(WS_sockaddr_in* bound) const {
+    const WinsockApi* ws = core_.Api();
+    if (!core_.IsOpen() || ws == nullptr) return false;
+    int length = sizeof *bound;
+    return ws->getsockname(core_.Socket(), reinterpret_cast<WS_sockaddr*>(bound), &length) != SOCKET_ERROR;
+}
+
+WS_sockaddr_in UdpPort::RemoteName(const WinsockApi& ws) const {
+    WS_sockaddr_in remote{};
+    remote.sin_family = WS_AF_INET;
+    remote.sin_port = ws.htons(remotePort_);
+    remote.sin_addr.s_addr = remoteAddress_;
+    return remote;
 }
 
 HRESULT UdpPort::get_LocalHost(BSTR* value) {
-    if (core_.IsOpen()) {
-        if (const WinsockApi* ws = core_.Api()) {
-            WS_sockaddr_in bound{};
-            int length = sizeof bound;
-            if (ws->getsockname(core_.Socket(), reinterpret_cast<WS_sockaddr*>(&bound), &length) != SOCKET_ERROR) {
-                const char* text = ws->inet_ntoa(bound.sin_addr);
-                return OutText(text != nullptr ? text : "", value, HelpOf(kUdpDispLocalHost));
-            }
-        }
-    }
-    return OutText(core_.LocalHostText(), value, HelpOf(kUdpDispLocalHost));
+    WS_sockaddr_in bound{};
+    std::string text = BoundName(&bound) ? core_.DottedAddress(bound.sin_addr.s_addr) : core_.LocalHostText();
+    return OutText(text, value, HelpOf(kUdpDispLocalHost));
 }
 
 HRESULT UdpPort::put_LocalHost(BSTR value) {
@@ -344,15 +349,8 @@ HRESULT UdpPort::put_LocalHost(BSTR value) {
 }
 
 HRESULT UdpPort::get_LocalPort(int32_t* value) {
-    if (core_.IsOpen()) {
-        if (const WinsockApi* ws = core_.Api()) {
-            WS_sockaddr_in bound{};
-            int length = sizeof bound;
-            if (ws->getsockname(core_.Socket(), reinterpret_cast<WS_sockaddr*>(&bound), &length) != SOCKET_ERROR) {
-                return OutValue(static_cast<int32_t>(ws->ntohs(bound.sin_port)), value);
-            }
-        }
-    }
+    WS_sockaddr_in bound{};
+    if (BoundName(&bound)) return OutValue(static_cast<int32_t>(core_.Api()->ntohs(bound.sin_port)), value);
     return OutValue(static_cast<int32_t>(localPort_), value);
 }
 
@@ -377,10 +375,7 @@ HRESULT UdpPort::put_MaxPacketSize(int32_t value) {
 HRESULT UdpPort::get_OutBufferSize(int32_t* value) { return OutValue(outBufferSize_, value); }
 
 HRESULT UdpPort::put_OutBufferSize(int32_t value) {
-    core_.ClearMessage();
-    outBufferSize_ = value;
-    MarkDirty();
-    return Report(SetSocketOption(WS_SO_SNDBUF, value), HelpOf(kUdpDispOutBufferSize));
+    return PutBufferSize(&outBufferSize_, WS_SO_SNDBUF, value, HelpOf(kUdpDispOutBufferSize));
 }
 
 HRESULT UdpPort::get_RemoteHost(BSTR* value) {

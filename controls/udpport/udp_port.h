@@ -62,6 +62,11 @@ private:
     int Open();
     int Send(std::string_view bytes);
     int SetSocketOption(int option, int32_t value);
+    HRESULT PutBufferSize(int32_t* size, int option, int32_t value, uint32_t helpContext);
+    // The address the open socket is bound to; false when closed or unreadable.
+    bool BoundName(WS_sockaddr_in* bound) const;
+    // RemoteHost and RemotePort as a socket address.
+    WS_sockaddr_in RemoteName(const WinsockApi& ws) const;
     // Sets the message of a component code and returns the code.
     int Fail(int code);
     void RaiseDataIn(std::string_view datagram, uint32_t address, uint16_t port);

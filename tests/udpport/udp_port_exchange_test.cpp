@@ -166,6 +166,28 @@ TEST_F(UdpPortTest, ClosingInsideDataInIsDeferredUntilTheHandlerReturns) {
     EXPECT_TRUE(IsActive(again));
 }
 
+TEST_F(UdpPortTest, AHostThatLetsGoInsideDataInDestroysTheControlAfterTheEvent) {
+    int32_t portB = 0;
+    IUDPPort* b = Open(&b_, 0, &portB);
+    ASSERT_TRUE(b);
+    bool stillUsable = false;
+    b_.onDataIn = [&](const DataInSeen&) {
+        ports_.clear();  // the host's only reference
+        VARIANT_BOOL active = VARIANT_FALSE;
+        stillUsable = b->get_Active(&active) == S_OK && active == VARIANT_TRUE;
+    };
+    SendRaw(portB, "one");
+    SendRaw(portB, "two");
+    ASSERT_TRUE(RunLoopUntil([&] { return !b_.dataIn.empty(); }));
+    EXPECT_TRUE(stillUsable);
+    test::RunLoopFor(20);
+    CoFreeUnusedLibraries();
+    EXPECT_EQ(CoLoadedLibraryCount(), 0);  // nothing of the library is alive any more
+    // The port was closed with the control.
+    IUDPPort* again = Open(nullptr, portB);
+    ASSERT_TRUE(again);
+}
+
 TEST_F(UdpPortTest, ClosingDeliversQueuedDatagramsUnlessReceptionIsOff) {
     int32_t portB = 0;
     IUDPPort* b = Open(&b_, 0, &portB);
