@@ -18,7 +18,8 @@
 
 namespace quenda {
 
-// What differs between the socket controls in the shared members.
+// What differs between the socket controls in the shared members; a static constant of the
+// component, referred to for the control's whole life.
 struct SocketControlTraits {
     UINT notifyMessage;          // kUdpNotifyMessage or kIcmpNotifyMessage
     uint32_t winsockHelpBase;    // help context of WinsockInfo; the five others follow it

@@ -114,9 +114,12 @@ int UdpPort::Open() {
         return Fail(kUdpRemotePortZero);
     }
     const WinsockApi* ws = core_.Api();
-    if (ws == nullptr) return WSANOTINITIALISED;
-    SOCKET s = ws->socket(WS_AF_INET, WS_SOCK_DGRAM, 0);
-    if (s == INVALID_SOCKET) return ws->WSAGetLastError();
+    SOCKET s = ws != nullptr ? ws->socket(WS_AF_INET, WS_SOCK_DGRAM, 0) : INVALID_SOCKET;
+    if (s == INVALID_SOCKET) {
+        int error = core_.LastWinsockError();
+        core_.Reset();
+        return error;
+    }
     core_.SetSocket(s);
     const int32_t one = 1;
     const char* on = reinterpret_cast<const char*>(&one);
