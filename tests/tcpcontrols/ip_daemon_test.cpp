@@ -126,6 +126,22 @@ TEST_F(IPDaemonTest, DisconnectByIdSendsWhatIsQueuedFirstAndReportsFromTheLoop) 
     EXPECT_EQ(Count(kIPDaemonOnDisconnected), 1u);
 }
 
+TEST_F(IPDaemonTest, APeerLeavingAMegabyteUnreadIsCutOffInsteadOfGrowingTheBuffer) {
+    const uint16_t port = Listen();
+    LoopbackClient client(port);
+    ASSERT_TRUE(WaitFor(kIPDaemonOnConnected, 1));
+    const int16_t id = static_cast<int16_t>(Sink().Of(kIPDaemonOnConnected).at(0).numbers.at(0));
+    // Without the loop running nothing leaves the control's buffer.
+    const std::string chunk(600 * 1024, 'x');
+    EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonDataToSend, {I2Arg(id), TextArg(chunk)}).hr, S_OK);
+    EXPECT_EQ(GetNumber(daemon.Get(), kIPDaemonConnectionCount), 1);
+    EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonDataToSend, {I2Arg(id), TextArg(chunk)}).hr, S_OK);
+    EXPECT_EQ(GetNumber(daemon.Get(), kIPDaemonConnectionCount), 0);
+    ASSERT_TRUE(WaitFor(kIPDaemonOnDisconnected, 1));
+    EXPECT_EQ(Sink().Of(kIPDaemonOnDisconnected).at(0).numbers.at(1), 10055);
+    EXPECT_TRUE(client.WaitClosed());
+}
+
 TEST_F(IPDaemonTest, IdsCountUpAndAClosedIdIsNotHandedOutAgainAtOnce) {
     const uint16_t port = Listen();
     std::vector<std::unique_ptr<LoopbackClient>> clients;

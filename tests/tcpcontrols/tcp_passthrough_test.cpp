@@ -125,16 +125,23 @@ TEST_F(TcpPassthroughTest, SlotsGrowWithTheConnectionsAndTheHighestFreeOneIsReus
     EXPECT_EQ(upstream.ReceivedOn(2), Framed(query));
 }
 
-TEST_F(TcpPassthroughTest, AServerThatNeverAnswersTheConnectionFreesTheSlotAndClosesTheClient) {
-    FullListener silent;
-    ASSERT_TRUE(silent.Ready());
-    connectTimeoutMs = 300;
-    // Element 0 was made before the time-out was shortened; use it on the silent server too.
-    PutProperty(controls.Element(0), kIPPortConnectTimeout, {I4Arg(connectTimeoutMs)});
-    TcpService silentService{controls.Server(), controls.Clients(), relay, servers, log, loopHooks, silent.Port()};
-    controls.Bind(&silentService);
-    silentService.StartTcpService(static_cast<uint16_t>(servicePort));
+// The same controls serving a name server whose listening socket never completes a connection.
+class SilentServerTest : public TcpPassthroughTest {
+  protected:
+    SilentServerTest() {
+        EXPECT_TRUE(silent.Ready());
+        controls.Bind(&silentService);
+        silentService.StartTcpService(servicePort);
+    }
+    ~SilentServerTest() override { controls.Bind(nullptr); }
 
+    FullListener silent;
+    TcpService silentService{controls.Server(), controls.Clients(), relay, servers, log, loopHooks, silent.Port()};
+};
+
+TEST_F(SilentServerTest, AServerThatNeverAnswersTheConnectionFreesTheSlotAndClosesTheClient) {
+    // Element 0 was made with the default ten seconds.
+    PutProperty(controls.Element(0), kIPPortConnectTimeout, {I4Arg(300)});
     LoopbackClient client(servicePort);
     ASSERT_TRUE(client.WaitConnected());
     client.Write(Framed(query));
@@ -142,6 +149,19 @@ TEST_F(TcpPassthroughTest, AServerThatNeverAnswersTheConnectionFreesTheSlotAndCl
     EXPECT_TRUE(client.WaitClosed());
     EXPECT_EQ(silentService.BoundSlots(), 0);
     EXPECT_TRUE(client.Received().empty());
+}
+
+TEST_F(SilentServerTest, AClientQueueingTooMuchBeforeTheServerAnswersIsClosedAndItsSlotFreed) {
+    LoopbackClient client(servicePort);
+    ASSERT_TRUE(client.WaitConnected());
+    ASSERT_TRUE(RunLoopUntil([&] { return silentService.BoundSlots() == 1; }));
+    client.Write(std::string(kMaxTcpPendingBytes + 1, 'q'));
+    EXPECT_TRUE(client.WaitClosed());
+    EXPECT_TRUE(RunLoopUntil([&] { return silentService.BoundSlots() == 0; }));
+    // The slot is served again.
+    LoopbackClient next(servicePort);
+    ASSERT_TRUE(next.WaitConnected());
+    EXPECT_TRUE(RunLoopUntil([&] { return silentService.FindTcpSlot(2) == 0; }));
 }
 
 TEST_F(TcpPassthroughTest, APortInUseIsReportedAsTheHostSeesIt) {
