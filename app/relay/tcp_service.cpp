@@ -3,9 +3,9 @@
 
 namespace quenda {
 
-void TcpService::StartTcpService(uint16_t port) {
+int TcpService::StartTcpService(uint16_t port) {
     slots_.clear();
-    server_.StartListening(port);
+    return server_.StartListening(port);
 }
 
 void TcpService::HandleTcpConnectionRequest() {

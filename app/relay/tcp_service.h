@@ -23,8 +23,9 @@ inline constexpr size_t kMaxTcpPendingBytes = 65537;
 class TcpServerControl {
   public:
     virtual ~TcpServerControl() = default;
-    // Listens on port from now on.
-    virtual void StartListening(uint16_t port) = 0;
+    // Listens on port from now on; 0, or the host error number of the failure (25049 for a
+    // port in use).
+    virtual int StartListening(uint16_t port) = 0;
     // Sends data on the client connection id.
     virtual void SendToConnection(int id, std::string_view data) = 0;
     // Closes the client connection id.
@@ -67,8 +68,8 @@ class TcpService {
           hooks_(hooks),
           upstreamPort_(upstreamPort) {}
 
-    // Forgets every slot and starts listening on port.
-    void StartTcpService(uint16_t port);
+    // Forgets every slot and starts listening on port; 0 or the listening failure's number.
+    int StartTcpService(uint16_t port);
 
     void HandleTcpConnectionRequest();
     void HandleTcpConnected(int id);

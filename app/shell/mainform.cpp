@@ -56,20 +56,23 @@ StartOutcome Mainform::Load() {
         StartUpFailed(error);
         return StartOutcome::kFailed;
     }
-    Initialise();
+    if (const int error = Initialise()) {
+        StartUpFailed(error);
+        return StartOutcome::kFailed;
+    }
     MakeListView();
     currentTab_ = 0;
     windowHidden_ = options_.SYSTRAY == 1;
     return StartOutcome::kRunning;
 }
 
-void Mainform::Initialise() {
+int Mainform::Initialise() {
     for (NameServer& server : servers_.servers) {
         server.WINNING = 0;
         server.responded = false;
     }
     settings_.LoadAllSettings();
-    tcp_.StartTcpService(parts_.servicePort);
+    if (const int error = tcp_.StartTcpService(parts_.servicePort)) return error;
     cache_.OpenCacheDatabase();
     // Only a finished conversion is recorded, so a cache that could not be opened now is
     // converted at a later start.
@@ -79,6 +82,7 @@ void Mainform::Initialise() {
     log_.OpenLogFile();
     LogNameServers();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
+    return 0;
 }
 
 void Mainform::LogNameServers() {
@@ -103,6 +107,7 @@ void Mainform::StartUpFailed(int error) {
             1);
     }
     quit_ = true;
+    startFailed_ = true;
 }
 
 void Mainform::Timer1Tick() {
@@ -117,7 +122,8 @@ bool Mainform::QueryUnload(UnloadReason reason) {
         windowHidden_ = true;  // closing the window only puts it in the tray
         return false;
     }
-    settings_.SaveAllSettings();
+    // A start that failed leaves the settings file as it found it.
+    if (!startFailed_) settings_.SaveAllSettings();
     return true;
 }
 

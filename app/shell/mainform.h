@@ -55,8 +55,8 @@ class Mainform final : private RelayHooks, private SweepHooks, private Statistic
     ~Mainform() override;
 
     // The start-up sequence: sockets, seed file, local addresses, settings, TCP service, cache,
-    // log. A DNS port in use shows its message, any other socket failure logs its number; both
-    // end as kFailed with nothing saved.
+    // log. A DNS port in use (UDP or TCP) shows its message, any other socket failure logs its
+    // number; both end as kFailed, and the quit that follows saves nothing.
     StartOutcome Load();
 
     // Every 2 s: unloads once a quit was asked for, otherwise sweeps the pending table.
@@ -110,12 +110,14 @@ class Mainform final : private RelayHooks, private SweepHooks, private Statistic
     void ShowWaiting(const std::string&) override {}
     void ShowTimeGained(const std::string&) override {}
 
-    void Initialise();
+    // The rest of the start-up; 0, or the error number of a TCP service that cannot listen.
+    int Initialise();
     void LogNameServers();
     void StartUpFailed(int error);
 
     MainformParts parts_;
     bool quit_ = false;
+    bool startFailed_ = false;
     bool windowHidden_ = false;
     int currentTab_ = 0;
     std::function<void()> unload_;

@@ -19,11 +19,11 @@ struct Failure {
 };
 
 // Calls member id of target with args in declaration order (the value last for a put), then
-// clears args. A failure is recorded in failure and otherwise ignored.
-void Call(IDispatch* target, DISPID id, WORD flags, std::vector<VARIANT> args, Failure& failure) {
+// clears args. A failure is recorded in failure and returned.
+HRESULT Call(IDispatch* target, DISPID id, WORD flags, std::vector<VARIANT> args, Failure& failure) {
     if (target == nullptr) {
         for (VARIANT& v : args) VariantClear(&v);
-        return;
+        return E_POINTER;
     }
     std::vector<VARIANT> reversed(args.rbegin(), args.rend());
     DISPID named = DISPID_PROPERTYPUT;
@@ -43,10 +43,11 @@ void Call(IDispatch* target, DISPID id, WORD flags, std::vector<VARIANT> args, F
     }
     ClearExcepInfo(&info);
     for (VARIANT& v : reversed) VariantClear(&v);
+    return hr;
 }
 
-void Put(IDispatch* target, DISPID id, std::vector<VARIANT> args, Failure& failure) {
-    Call(target, id, DISPATCH_PROPERTYPUT, std::move(args), failure);
+HRESULT Put(IDispatch* target, DISPID id, std::vector<VARIANT> args, Failure& failure) {
+    return Call(target, id, DISPATCH_PROPERTYPUT, std::move(args), failure);
 }
 
 VARIANT I2(int16_t value) {
@@ -150,10 +151,15 @@ class DispatchServer final : public TcpServerControl {
     DispatchServer(const Advised& daemon, Failure& failure) : daemon_(daemon), failure_(failure) {}
 
     // Port first, then the two switches, as the control starts listening on the second.
-    void StartListening(uint16_t port) override {
-        Put(daemon_.control.Get(), kIPDaemonLocalPort, {MakeVariantI4(port)}, failure_);
-        Put(daemon_.control.Get(), kIPDaemonAcceptConnections, {MakeVariantBool(true)}, failure_);
-        Put(daemon_.control.Get(), kIPDaemonListening, {MakeVariantBool(true)}, failure_);
+    int StartListening(uint16_t port) override {
+        HRESULT first = Put(daemon_.control.Get(), kIPDaemonLocalPort, {MakeVariantI4(port)}, failure_);
+        const HRESULT accept =
+            Put(daemon_.control.Get(), kIPDaemonAcceptConnections, {MakeVariantBool(true)}, failure_);
+        if (SUCCEEDED(first)) first = accept;
+        const HRESULT listen = Put(daemon_.control.Get(), kIPDaemonListening, {MakeVariantBool(true)}, failure_);
+        if (SUCCEEDED(first)) first = listen;
+        // The host sees a control's failure by the low word of its HRESULT.
+        return SUCCEEDED(first) ? 0 : static_cast<int>(first & 0xFFFF);
     }
     void SendToConnection(int id, std::string_view data) override {
         if (!FitsConnectionId(id)) return;

@@ -12,10 +12,14 @@ namespace quenda::test {
 namespace {
 
 struct FakeServerControl final : TcpServerControl {
-    void StartListening(uint16_t p) override { port = p; }
+    int StartListening(uint16_t p) override {
+        port = p;
+        return failure;
+    }
     void SendToConnection(int id, std::string_view data) override { sent[id] += data; }
     void CloseConnection(int id) override { closed.push_back(id); }
     uint16_t port = 0;
+    int failure = 0;
     std::map<int, std::string> sent;
     std::vector<int> closed;
 };

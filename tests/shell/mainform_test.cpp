@@ -39,10 +39,14 @@ class FakeUdpControl final : public UdpControl {
 };
 
 struct NullTcpServer final : TcpServerControl {
-    void StartListening(uint16_t p) override { port = p; }
+    int StartListening(uint16_t p) override {
+        port = p;
+        return failure;
+    }
     void SendToConnection(int, std::string_view) override {}
     void CloseConnection(int) override {}
     uint16_t port = 0;
+    int failure = 0;
 };
 
 struct NullTcpClient final : TcpClientControl {
@@ -142,6 +146,16 @@ TEST_F(MainformTest, ATakenPortEndsStartUpWithItsMessageAndChangesNoSettings) {
     EXPECT_TRUE(form->QuitRequested());
     EXPECT_TRUE(form->QueryUnload(UnloadReason::kCode));
     EXPECT_EQ(ProfileFile::Load(Ini())->Text(), "[OPTIONS]\nSYSTRAY=No\n");
+}
+
+TEST_F(MainformTest, ATakenTcpPortEndsStartUpTooWithoutSaving) {
+    tcpServer.failure = kAddressInUse;
+    auto form = Make(5353);
+    EXPECT_EQ(form->Load(), StartOutcome::kFailed);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].first, "Error");
+    EXPECT_TRUE(form->QueryUnload(UnloadReason::kSessionEnding));
+    EXPECT_FALSE(std::filesystem::exists(Ini()));  // settings were loaded, but nothing is saved
 }
 
 TEST_F(MainformTest, OtherSocketFailuresAreLoggedWithTheirNumber) {

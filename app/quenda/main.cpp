@@ -1,0 +1,160 @@
+// quenda: the caching DNS forwarder. Sets up the directories, the component runtime and the
+// controls, then hands the event loop to the main form until a quit ends it.
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/shell/command_line.h"
+#include "app/shell/instance_lock.h"
+#include "app/shell/local_interfaces.h"
+#include "app/shell/mainform.h"
+#include "app/shell/program_paths.h"
+#include "app/shell/tcp_dispatch_controls.h"
+#include "app/shell/udp_port_control.h"
+#include "platform/registry/registry.h"
+#include "platform/tick/tick.h"
+#include "platform/ui/message_service.h"
+#include "platform/winmsg/message_queue.h"
+#include "platform/winsock/winsock_api.h"
+
+namespace quenda {
+namespace {
+
+constexpr int kTimer1IntervalMs = 2000;
+
+// SIGTERM and SIGINT end the session: their handler only writes to this pipe, and the loop
+// reads it like any other event.
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
+}
+
+bool CatchSessionEndSignals() {
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return false;
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
+}
+
+int Fail(const std::string& text) {
+    std::fprintf(stderr, "quenda: %s\n", text.c_str());
+    return 1;
+}
+
+int Run(const CommandLine& line, int argc, char** argv) {
+    const auto paths = FindProgramPaths(line.home);
+    if (!paths) return Fail("cannot tell where to keep the files: set HOME or use --home DIR");
+    if (!CreateProgramDirectories(*paths)) {
+        return Fail("cannot create " + paths->dataDirectory + " or " + paths->configDirectory);
+    }
+    // A second copy ends at once, changing nothing.
+    InstanceLock lock(paths->dataDirectory);
+    if (!lock.Held()) return 0;
+
+    const std::string programDirectory = ExecutableDirectory();
+    const std::string libraryDirectory = programDirectory + "../lib/";
+    InstallBundledSeed(*paths, programDirectory + "../share/quenda/DNSIP.DAT");
+    Registry::SetProcessPath(paths->RegistryFile());
+
+    QCoreApplication application(argc, argv);
+    if (!CatchSessionEndSignals()) return Fail("cannot catch SIGTERM and SIGINT");
+
+    Mainform* form = nullptr;
+    HeadlessMessages messages([&form](const std::string& text) {
+        if (form != nullptr) form->Log().WriteLog(text, 1);
+    });
+
+    HRESULT created = S_OK;
+    auto upstream = UdpPortControl::Create(libraryDirectory + "libtarnel.so", &created);
+    auto service =
+        upstream ? UdpPortControl::Create(libraryDirectory + "libtarnel.so", &created) : nullptr;
+    if (!upstream || !service) {
+        return Fail("cannot create the UDPPort control from " + libraryDirectory +
+                    "libtarnel.so (error " + std::to_string(created & 0xFFFF) + ")");
+    }
+    TcpDispatchControls tcp;
+
+    WinsockApi winsock;
+    std::string winsockError;
+    const bool winsockLoaded =
+        LoadWinsockApi(libraryDirectory + kWinsockLibraryName, &winsock, &winsockError);
+
+    SystemClock clock;
+    MainformParts parts{*paths,
+                        QUENDA_VERSION,
+                        line.port,
+                        kDnsPort,
+                        *upstream,
+                        *service,
+                        tcp.Server(),
+                        tcp.Clients(),
+                        messages,
+                        clock,
+                        [] { ProcessPendingMessages(); },
+                        [&](LocalAddresses& local, LogSink& log) {
+                            CollectLocalAddresses(winsockLoaded ? &winsock : nullptr, local, log);
+                        }};
+    Mainform mainform(parts);
+    form = &mainform;
+    // There are no windows yet: the log goes to standard output.
+    mainform.Log().SetMirror(stdout);
+    tcp.Bind(&mainform.Tcp());
+    upstream->SetDataInHandler(
+        [&](std::string_view datagram, const std::string& address, uint16_t port) {
+            mainform.UDPPort1DataIn(datagram, address, port);
+        });
+    service->SetDataInHandler(
+        [&](std::string_view datagram, const std::string& address, uint16_t port) {
+            mainform.UDPPort2DataIn(datagram, address, port);
+        });
+
+    if (mainform.Load() != StartOutcome::kRunning) return 1;
+
+    const auto quit = [&](UnloadReason reason) {
+        if (mainform.QueryUnload(reason)) QCoreApplication::exit(0);
+    };
+    mainform.SetUnloadHandler([&] { quit(UnloadReason::kCode); });
+    QSocketNotifier sessionEnd(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&sessionEnd, &QSocketNotifier::activated, [&] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t n = read(signalPipe[0], &byte, 1);
+        quit(UnloadReason::kSessionEnding);
+    });
+    QTimer timer1;
+    QObject::connect(&timer1, &QTimer::timeout, [&] { mainform.Timer1Tick(); });
+    timer1.start(kTimer1IntervalMs);
+    return application.exec();
+}
+
+}  // namespace
+}  // namespace quenda
+
+int main(int argc, char** argv) {
+    using namespace quenda;
+    const CommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!line.error.empty()) {
+        std::fprintf(stderr, "quenda: %s\n\n%s", line.error.c_str(), UsageText().c_str());
+        return 2;
+    }
+    if (line.help) {
+        std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    }
+    if (line.version) {
+        std::printf("quenda %s\n", QUENDA_VERSION);
+        return 0;
+    }
+    return Run(line, argc, argv);
+}
