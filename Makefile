@@ -1,10 +1,10 @@
-# Quenda — the two set-up commands are `make run` (later) and `make test`.
+# Quenda — the two set-up commands are `make run` and `make test`.
 BUILD   ?= build
 BENCH   ?= build-bench
 ASAN    ?= build-asan
 JOBS    ?= $(shell nproc)
 
-.PHONY: all deps configure build test test-asan bench clean
+.PHONY: all deps configure build run test test-asan bench clean
 
 all: build
 
@@ -16,6 +16,13 @@ configure: deps
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
+
+# Builds the program and runs it in the foreground: on port 53 as root, else on 5353.
+run: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target quenda
+	@if [ "$$(id -u)" = 0 ]; then port=53; else port=5353; \
+	  echo "Not root: serving DNS on port 5353. Ask it with: dig @127.0.0.1 -p 5353 example.com"; fi; \
+	  exec $(BUILD)/bin/quenda --headless --port $$port
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
