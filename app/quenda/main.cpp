@@ -135,7 +135,12 @@ int Run(const CommandLine& line, int argc, char** argv) {
     QTimer timer1;
     QObject::connect(&timer1, &QTimer::timeout, [&] { mainform.Timer1Tick(); });
     timer1.start(kTimer1IntervalMs);
-    return application.exec();
+    const int status = application.exec();
+    // The form goes first: nothing may reach it from the controls after that.
+    tcp.Bind(nullptr);
+    upstream->SetDataInHandler({});
+    service->SetDataInHandler({});
+    return status;
 }
 
 }  // namespace
