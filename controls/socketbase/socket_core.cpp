@@ -76,6 +76,36 @@ std::string SocketCore::DottedAddress(uint32_t address) const {
     return text != nullptr ? std::string(text) : std::string();
 }
 
+int SocketCore::ResolveRemoteHost(std::string_view text, uint32_t* address) const {
+    *address = 0;
+    if (text.empty()) return 0;
+    // inet_addr cannot tell this address from its own failure.
+    if (text == "255.255.255.255") {
+        *address = 0xFFFFFFFF;
+        return 0;
+    }
+    int error = ResolveAddress(text, address);
+    return error == WSANOTINITIALISED && Api() != nullptr ? 0 : error;
+}
+
+int SocketCore::SetOption(int level, int option, int32_t value) {
+    if (!IsOpen()) return 0;
+    const WinsockApi* ws = Api();
+    if (ws == nullptr) return WSANOTINITIALISED;
+    int result = ws->setsockopt(socket_, level, option, reinterpret_cast<const char*>(&value), sizeof value);
+    return result == SOCKET_ERROR ? ws->WSAGetLastError() : 0;
+}
+
+bool SocketCore::GetOption(int level, int option, int32_t* value) const {
+    const WinsockApi* ws = Api();
+    if (!IsOpen() || ws == nullptr) return false;
+    int32_t read = 0;
+    int length = sizeof read;
+    if (ws->getsockopt(socket_, level, option, reinterpret_cast<char*>(&read), &length) == SOCKET_ERROR) return false;
+    *value = read;
+    return true;
+}
+
 int SocketCore::SetLocalHost(std::string_view text) {
     localAddress_ = 0;
     if (text.empty()) return 0;

@@ -98,6 +98,16 @@ public:
     int ResolveAddress(std::string_view text, uint32_t* address) const;
     // The dotted text of an address in network order, "" when it cannot be formed.
     std::string DottedAddress(uint32_t address) const;
+    // A remote host as the controls take it: "" is none (0), "255.255.255.255" the limited
+    // broadcast (all bits), anything else as ResolveAddress; a loaded layer's 10093 is ignored
+    // (the address stays 0). Returns 0 or the Winsock error.
+    int ResolveRemoteHost(std::string_view text, uint32_t* address) const;
+
+    // setsockopt of a 4-byte value on the open socket: 0 without doing anything while none is
+    // open, else 0 or the Winsock error (10093 without a layer).
+    int SetOption(int level, int option, int32_t value);
+    // getsockopt of a 4-byte value; false while no socket is open or when it cannot be read.
+    bool GetOption(int level, int option, int32_t* value) const;
 
     // Closes the socket if one is open and marks it invalid. Returns 0 or the Winsock error.
     int CloseHandle();
