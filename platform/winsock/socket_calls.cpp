@@ -228,7 +228,8 @@ int RecvFrom(SOCKET s, char* buf, int len, int flags, WS_sockaddr* from, int* fr
     if (!ValidBuffer(buf, len) || !ResultAddressFits(from, fromlen)) return Fail(WSAEFAULT);
     int linuxFlags = 0;
     if (!ToLinuxFlags(flags, WS_MSG_OOB | WS_MSG_PEEK, &linuxFlags)) return Fail(WSAEOPNOTSUPP);
-    if (state->type != WS_SOCK_STREAM && !state->bound) return Fail(WSAEINVAL);
+    // Linux hands a raw socket every packet of its protocol from the start, bound or not.
+    if (state->type == WS_SOCK_DGRAM && !state->bound) return Fail(WSAEINVAL);
     if (state->type == WS_SOCK_STREAM && !state->connected) return Fail(WSAENOTCONN);
 
     sockaddr_in peer{};

@@ -24,6 +24,8 @@
 // - SOCKET handles are file descriptors, so a closed handle's number comes back soon.
 // - SO_REUSEADDR shares a port only when every socket bound to it asked for it.
 // - Raw sockets need CAP_NET_RAW; without it socket() fails with WSAEACCES.
+// - A raw socket can be read before it has a local address: Linux delivers its protocol's
+//   packets to it from its creation on.
 #pragma once
 
 #include <cstddef>
