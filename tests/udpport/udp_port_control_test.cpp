@@ -85,10 +85,10 @@ TEST_F(UdpPortControlTest, FailedSendsAreKeptNotThrownAndTheNextRemoteIsSetAfres
     EXPECT_EQ(port->LastError(), 20110);
     EXPECT_EQ(port->LastErrorText(), "The control must be Active for this operation.");
     ASSERT_EQ(port->SetActive(true), 0);
-    port->SendDatagram("10.9.8.7", 53, "x");
+    port->SendDatagram("127.9.8.7", 53, "x");
     Bstr remote;
     ASSERT_EQ(port->Control()->get_RemoteHost(remote.Out()), S_OK);
-    EXPECT_EQ(Latin1FromBstr(remote.Get()), "10.9.8.7");
+    EXPECT_EQ(Latin1FromBstr(remote.Get()), "127.9.8.7");
     EXPECT_EQ(port->SetActive(false), 0);
     EXPECT_FALSE(port->IsActive());
     EXPECT_EQ(port->SetWinsockLoaded(true), 0);
