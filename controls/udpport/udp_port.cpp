@@ -2,8 +2,10 @@
 // DataToSend and raising DataIn for every datagram that arrives.
 #include "controls/udpport/udp_port.h"
 
+#include <new>
+
+#include "controls/socketbase/byte_array.h"
 #include "platform/com/connection_point.h"
-#include "platform/com/safe_array.h"
 
 namespace quenda {
 namespace {
@@ -40,41 +42,6 @@ constexpr SocketControlTraits kTraits = {
     HelpOf(kUdpDispWinsockInfo),
     "UDPPort control of the Tarnel library: IPv4 datagrams for Quenda.",
 };
-
-// The bytes of a DataToSendB argument: a one-dimensional array of bytes, or of variants whose
-// values give their low byte. False for anything else.
-bool BytesOfArray(const VARIANT& argument, std::string* bytes) {
-    const VARIANT* value = &argument;
-    if (value->vt == (VT_BYREF | VT_VARIANT) && value->pvarVal != nullptr) value = value->pvarVal;
-    if ((value->vt & VT_ARRAY) == 0) return false;
-    SAFEARRAY* array = (value->vt & VT_BYREF) ? (value->pparray ? *value->pparray : nullptr) : value->parray;
-    VARTYPE element = value->vt & VT_TYPEMASK;
-    if (array == nullptr || SafeArrayGetDim(array) != 1 || (element != VT_UI1 && element != VT_VARIANT)) return false;
-    uint32_t count = array->rgsabound[0].cElements;
-    if ((element == VT_UI1 && array->cbElements != 1) || (element == VT_VARIANT && array->cbElements != sizeof(VARIANT))) {
-        return false;
-    }
-    void* data = nullptr;
-    if (FAILED(SafeArrayAccessData(array, &data))) return false;
-    bool ok = true;
-    try {
-        if (element == VT_UI1) {
-            bytes->assign(static_cast<const char*>(data), count);
-        } else {
-            bytes->resize(count);
-            const auto* items = static_cast<const VARIANT*>(data);
-            for (uint32_t i = 0; i < count && ok; ++i) {
-                Variant number;
-                ok = SUCCEEDED(VariantChangeType(number.Get(), &items[i], 0, VT_I4));
-                if (ok) (*bytes)[i] = static_cast<char>(number->lVal & 0xFF);
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        ok = false;
-    }
-    SafeArrayUnaccessData(array);
-    return ok;
-}
 
 }  // namespace
 
@@ -451,7 +418,7 @@ HRESULT UdpPort::get_DataToSendB(VARIANT* value) {
 HRESULT UdpPort::put_DataToSendB(VARIANT value) {
     core_.ClearMessage();
     std::string bytes;
-    if (!BytesOfArray(value, &bytes)) return ReportGuard(PropertyGuard::kByteArray, kHelpDataToSendB);
+    if (!BytesOfByteArray(value, &bytes)) return ReportGuard(PropertyGuard::kByteArray, kHelpDataToSendB);
     return Report(Send(bytes), kHelpDataToSendB);
 }
 
@@ -460,18 +427,9 @@ HRESULT UdpPort::get_DataInDatagramB(VARIANT* value) {
     VariantInit(value);
     if (!UserMode()) return ReportGuard(PropertyGuard::kRuntimeOnly, kUdpHelpDataInDatagramB);
     if (currentData_ == nullptr) return S_OK;
-    SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, currentLength_);
-    if (array == nullptr) return ReportCode(kCodeOutOfMemory, nullptr, kUdpHelpDataInDatagramB);
-    void* data = nullptr;
-    SafeArrayAccessData(array, &data);
-    auto* items = static_cast<VARIANT*>(data);
-    for (uint32_t i = 0; i < currentLength_; ++i) {
-        items[i].vt = VT_UI1;
-        items[i].bVal = static_cast<uint8_t>(currentData_[i]);
+    if (!ByteVariantArray(std::string_view(currentData_, currentLength_), value)) {
+        return ReportCode(kCodeOutOfMemory, nullptr, kUdpHelpDataInDatagramB);
     }
-    SafeArrayUnaccessData(array);
-    value->vt = VT_ARRAY | VT_VARIANT;
-    value->parray = array;
     return S_OK;
 }
 
