@@ -7,12 +7,12 @@
 #include "platform/com/error_info.h"
 #include "platform/com/registration.h"
 #include "platform/registry/registry.h"
-#include "tests/support/scratch_dir.h"
+#include "tests/support/temp_directory.h"
 
 namespace quenda {
 namespace {
 
-using testing::ScratchDir;
+using test::TempDirectory;
 
 constexpr CLSID kClass = {0x12345678, 0x1234, 0x5678, {0x9A, 0xBC, 0xDE, 0xF0, 0x12, 0x34, 0x56, 0x78}};
 
@@ -29,7 +29,7 @@ protected:
         return text.Utf8();
     }
 
-    ScratchDir dir_;
+    TempDirectory dir_;
 };
 
 TEST_F(ComLibraryTest, ProgIdsResolveDirectlyAndThroughCurVer) {
@@ -78,13 +78,13 @@ TEST_F(ComLibraryTest, NothingRegisteredFailsCleanly) {
 
 TEST_F(ComLibraryTest, DamagedRegistryIsReportedNotRewritten) {
     const std::string garbage = "this is not a registry\n";
-    ScratchDir::WriteText(dir_ / "registry", garbage);
+    TempDirectory::WriteText(dir_ / "registry", garbage);
     CLSID clsid{};
     EXPECT_EQ(CLSIDFromProgID(u"Sample.Thing.1", &clsid), REGDB_E_READREGDB);
     EXPECT_NE(LastError().find("damaged"), std::string::npos);
     EXPECT_EQ(RunRegistrationScript(u"HKCR { A = s 'b' }", u"/x.so", 1), REGDB_E_WRITEREGDB);
     EXPECT_NE(LastError().find("damaged"), std::string::npos);
-    EXPECT_EQ(ScratchDir::ReadText(dir_ / "registry"), garbage);
+    EXPECT_EQ(TempDirectory::ReadText(dir_ / "registry"), garbage);
     // A broken script is the script's fault, whatever the registry holds.
     EXPECT_EQ(RunRegistrationScript(u"HKCR { A = s }", u"/x.so", 1), E_INVALIDARG);
 }

@@ -4,12 +4,12 @@
 #include <sys/stat.h>
 
 #include "platform/com/ole_interfaces.h"
-#include "tests/support/scratch_dir.h"
+#include "tests/support/temp_directory.h"
 
 namespace quenda {
 namespace {
 
-using testing::ScratchDir;
+using test::TempDirectory;
 
 TEST(ComStreamTest, MemoryStreamReadsShortAtTheEndAndGrowsOnWrite) {
     ComPtr<IStream> s;
@@ -43,7 +43,7 @@ TEST(ComStreamTest, MemoryStreamReadsShortAtTheEndAndGrowsOnWrite) {
 }
 
 TEST(ComStreamTest, FileStreamsWriteReadAndRefuse) {
-    ScratchDir dir;
+    TempDirectory dir;
     std::string path = (dir / "contents.bin").string();
     ComPtr<IStream> out;
     ASSERT_EQ(CreateFileStream(path.c_str(), STGM_READWRITE | STGM_CREATE, out.Out()), S_OK);

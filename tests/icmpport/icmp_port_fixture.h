@@ -15,7 +15,7 @@
 #include "platform/registry/registry.h"
 #include "tests/icmpport/loopback_icmp.h"
 #include "tests/support/qt_loop.h"
-#include "tests/support/scratch_dir.h"
+#include "tests/support/temp_directory.h"
 
 namespace quenda::testing {
 
@@ -169,7 +169,7 @@ protected:
         return ttl;
     }
 
-    ScratchDir dir_;
+    test::TempDirectory dir_;
     EventSink a_;                           // outlives the controls connected to it
     std::vector<ComPtr<IICMPPort>> ports_;  // every control made, released in TearDown
 };

@@ -9,15 +9,15 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/support/scratch_dir.h"
+#include "tests/support/temp_directory.h"
 
 namespace quenda {
 namespace {
 
-using testing::ScratchDir;
+using test::TempDirectory;
 
 TEST(RegistryFileTest, MissingFileIsAnEmptyRegistryAndValuesSurviveANewReader) {
-    ScratchDir dir;
+    TempDirectory dir;
     Registry registry(dir / "sub/registry");
     RegistryTree tree;
     EXPECT_EQ(registry.Read(&tree), RegStatus::kOk);
@@ -50,12 +50,12 @@ TEST(RegistryFileTest, MissingFileIsAnEmptyRegistryAndValuesSurviveANewReader) {
 }
 
 TEST(RegistryFileTest, DamagedFileIsReportedAndNeverOverwritten) {
-    ScratchDir dir;
+    TempDirectory dir;
     std::filesystem::path file = dir / "registry";
     std::string garbage = "QUENDA REGISTRY 1\n[HKEY_CLASSES_ROOT\\A]\n@=\"unterminated\n";
     garbage += '\0';
     garbage += '\xff';
-    ScratchDir::WriteText(file, garbage);
+    TempDirectory::WriteText(file, garbage);
     Registry registry(file);
 
     RegistryTree tree;
@@ -70,13 +70,13 @@ TEST(RegistryFileTest, DamagedFileIsReportedAndNeverOverwritten) {
     EXPECT_EQ(registry.Update([&](RegistryTree&) { return called = true; }, &error), RegStatus::kDamaged);
     EXPECT_FALSE(called);
     EXPECT_EQ(registry.SetString(RegRoot::kClassesRoot, "B", "", "x"), RegStatus::kDamaged);
-    EXPECT_EQ(ScratchDir::ReadText(file), garbage);
+    EXPECT_EQ(TempDirectory::ReadText(file), garbage);
 }
 
 TEST(RegistryFileTest, OversizedOrNonRegularFilesAreDamaged) {
-    ScratchDir dir;
+    TempDirectory dir;
     std::filesystem::path big = dir / "big";
-    ScratchDir::WriteText(big, "QUENDA REGISTRY 1\n" + std::string(kMaxRegistryFileSize, '\n'));
+    TempDirectory::WriteText(big, "QUENDA REGISTRY 1\n" + std::string(kMaxRegistryFileSize, '\n'));
     RegistryTree tree;
     EXPECT_EQ(Registry(big).Read(&tree), RegStatus::kDamaged);
     std::filesystem::create_directory(dir / "folder");
@@ -87,7 +87,7 @@ TEST(RegistryFileTest, OversizedOrNonRegularFilesAreDamaged) {
 }
 
 TEST(RegistryFileTest, UpdateThatDeclinesWritesNothing) {
-    ScratchDir dir;
+    TempDirectory dir;
     Registry registry(dir / "registry");
     ASSERT_EQ(registry.Update([](RegistryTree& t) {
                   t.Create(RegRoot::kClassesRoot, "X");
@@ -113,7 +113,7 @@ TEST(RegistryFileTest, DefaultPathFollowsTheEnvironment) {
 }
 
 TEST(RegistryFileTest, ParallelWritersInSeveralProcessesLoseNothing) {
-    ScratchDir dir;
+    TempDirectory dir;
     std::filesystem::path file = dir / "registry";
     constexpr int kProcesses = 4;
     constexpr int kWrites = 25;

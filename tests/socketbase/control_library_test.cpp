@@ -12,7 +12,7 @@
 #include "platform/com/ole_interfaces.h"
 #include "platform/registry/registry.h"
 #include "tests/socketbase/test_port.h"
-#include "tests/support/scratch_dir.h"
+#include "tests/support/temp_directory.h"
 
 namespace quenda::testing {
 namespace {
@@ -117,7 +117,7 @@ protected:
         return d->Invoke(id, IID_NULL, 0x400, DISPATCH_PROPERTYGET, &none, value, nullptr, nullptr);
     }
 
-    ScratchDir dir_;
+    test::TempDirectory dir_;
 };
 
 TEST_F(ControlLibraryTest, CreationFailsCleanlyUntilRegisteredAndWorksAfter) {
@@ -212,11 +212,11 @@ TEST_F(ControlLibraryTest, RegistrationWritesTheClassAndUnregistrationKeepsThePa
 
 TEST_F(ControlLibraryTest, DamagedRegistryStopsRegistrationWithoutTouchingTheFile) {
     const std::string garbage = "QUENDA REGISTRY 1\n[HKEY_CLASSES_ROOT\\A\n";
-    ScratchDir::WriteText(dir_ / "registry", garbage);
+    test::TempDirectory::WriteText(dir_ / "registry", garbage);
     ErrorSeen seen = TakeError(CallExport<DllRegisterServerFunction>("DllRegisterServer"));
     EXPECT_EQ(seen.hr, REGDB_E_WRITEREGDB);
     EXPECT_NE(seen.description.find(u"damaged"), std::u16string::npos);
-    EXPECT_EQ(ScratchDir::ReadText(dir_ / "registry"), garbage);
+    EXPECT_EQ(test::TempDirectory::ReadText(dir_ / "registry"), garbage);
 }
 
 TEST_F(ControlLibraryTest, PropertiesThroughTheDualInterfaceAndLateBinding) {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/registry/registry.h"
-#include "tests/support/scratch_dir.h"
+#include "tests/support/temp_directory.h"
 
 namespace quenda::testing {
 namespace {
@@ -30,7 +30,7 @@ ToolRun RunRegsvr(const std::string& arguments) {
 }
 
 TEST(RegsvrTest, RegistersUnregistersAndExplainsFailures) {
-    ScratchDir dir;
+    test::TempDirectory dir;
     std::string registry = (dir / "registry").string();
     std::string library = QUENDA_TEST_PORT_LIBRARY;
 
@@ -50,17 +50,17 @@ TEST(RegsvrTest, RegistersUnregistersAndExplainsFailures) {
     ToolRun missing = RunRegsvr("--registry " + registry + " " + (dir / "nothere.so").string());
     EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.output.find("nothere.so"), std::string::npos) << missing.output;
-    ScratchDir::WriteText(dir / "notalib.so", "plain text");
+    test::TempDirectory::WriteText(dir / "notalib.so", "plain text");
     EXPECT_EQ(RunRegsvr("--registry " + registry + " " + (dir / "notalib.so").string()).status, 3);
     ToolRun plain = RunRegsvr("--registry " + registry + " " + QUENDA_PLAIN_LIBRARY);
     EXPECT_EQ(plain.status, 4);
     EXPECT_NE(plain.output.find("not a component library"), std::string::npos) << plain.output;
 
-    ScratchDir::WriteText(registry, "garbage\n");
+    test::TempDirectory::WriteText(registry, "garbage\n");
     ToolRun damaged = RunRegsvr("--registry " + registry + " " + library);
     EXPECT_EQ(damaged.status, 5);
     EXPECT_NE(damaged.output.find("damaged"), std::string::npos) << damaged.output;
-    EXPECT_EQ(ScratchDir::ReadText(registry), "garbage\n");
+    EXPECT_EQ(test::TempDirectory::ReadText(registry), "garbage\n");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -43,12 +44,26 @@ class TempDirectory {
     // The directory; empty when it could not be made.
     const std::filesystem::path& Path() const { return path_; }
 
+    // The path of name inside the directory.
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
     // Writes bytes to name inside the directory, replacing what was there; the full path.
     std::filesystem::path WriteFile(const std::string& name, std::string_view bytes) const {
         std::filesystem::path file = path_ / name;
+        WriteText(file, bytes);
+        return file;
+    }
+
+    // The whole content of file; "" when it cannot be read.
+    static std::string ReadText(const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    // Replaces the content of file with bytes; nothing happens when it cannot be opened.
+    static void WriteText(const std::filesystem::path& file, std::string_view bytes) {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return file;
     }
 
   private:

@@ -8,7 +8,7 @@
 #include "controls/socketbase/winsock_state.h"
 #include "platform/winmsg/message_queue.h"
 #include "platform/winmsg/window.h"
-#include "tests/support/scratch_dir.h"
+#include "tests/support/temp_directory.h"
 
 namespace quenda::testing {
 namespace {
@@ -26,7 +26,7 @@ public:
 };
 
 TEST(WinsockStateTest, NothingIsLoadedOrStartedUntilAskedAndAMissingFileSaysSo) {
-    ScratchDir dir;
+    test::TempDirectory dir;
     WinsockState state((dir / "libwsock32.so").string());
     EXPECT_EQ(state.SystemStatus(), "Down");
     EXPECT_EQ(state.Description(), "");
@@ -39,7 +39,7 @@ TEST(WinsockStateTest, NothingIsLoadedOrStartedUntilAskedAndAMissingFileSaysSo) 
 }
 
 TEST(WinsockStateTest, LoadsByPathCountsLoadsAndReportsTheFullName) {
-    ScratchDir dir;
+    test::TempDirectory dir;
     WinsockState state((dir / "libwsock32.so").string());
     std::string path(std::string(300, 'x'));
     state.SetPath(path);
@@ -66,7 +66,7 @@ TEST(WinsockStateTest, LoadsByPathCountsLoadsAndReportsTheFullName) {
 }
 
 TEST(SocketCoreTest, WithoutALayerEveryWinsockOperationFailsWith10093) {
-    ScratchDir dir;
+    test::TempDirectory dir;
     WinsockState state((dir / "missing.so").string());
     CountingBehaviour behaviour;
     SocketCore core(&behaviour, kUdpNotifyMessage, state);
@@ -84,7 +84,7 @@ TEST(SocketCoreTest, WithoutALayerEveryWinsockOperationFailsWith10093) {
 }
 
 TEST(SocketCoreTest, NotificationsCountOnlyForTheCurrentSocketAndRespectReception) {
-    ScratchDir dir;
+    test::TempDirectory dir;
     WinsockState state((dir / "missing.so").string());
     CountingBehaviour behaviour;
     SocketCore core(&behaviour, kUdpNotifyMessage, state);
@@ -111,7 +111,7 @@ TEST(SocketCoreTest, NotificationsCountOnlyForTheCurrentSocketAndRespectReceptio
 }
 
 TEST(SocketCoreTest, DoEventsTakesOneMessageKeepsQuitAndCloseAndNotesAnInterrupt) {
-    ScratchDir dir;
+    test::TempDirectory dir;
     WinsockState state((dir / "missing.so").string());
     CountingBehaviour behaviour;
     SocketCore core(&behaviour, kUdpNotifyMessage, state);

@@ -8,7 +8,7 @@
 
 #include "platform/registry/registry.h"
 #include "tests/support/qt_loop.h"
-#include "tests/support/scratch_dir.h"
+#include "tests/support/temp_directory.h"
 
 namespace quenda::testing {
 namespace {
@@ -43,7 +43,7 @@ protected:
         return bound;
     }
 
-    ScratchDir dir_;
+    test::TempDirectory dir_;
 };
 
 TEST_F(UdpPortControlTest, TheRelayEndpointsOpenAndExchangeBytesExactly) {

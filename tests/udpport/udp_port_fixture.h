@@ -15,7 +15,7 @@
 #include "platform/com/error_info.h"
 #include "platform/registry/registry.h"
 #include "tests/support/qt_loop.h"
-#include "tests/support/scratch_dir.h"
+#include "tests/support/temp_directory.h"
 
 namespace quenda::testing {
 
@@ -163,7 +163,7 @@ protected:
         return hr;
     }
 
-    ScratchDir dir_;
+    test::TempDirectory dir_;
     EventSink a_, b_;                      // sinks outlive the controls connected to them
     std::vector<ComPtr<IUDPPort>> ports_;  // every control made, released in TearDown
 };
