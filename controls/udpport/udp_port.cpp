@@ -63,14 +63,6 @@ int UdpPort::Fail(int code) {
     return code;
 }
 
-int UdpPort::SetSocketOption(int option, int32_t value) {
-    if (!core_.IsOpen()) return 0;
-    const WinsockApi* ws = core_.Api();
-    if (ws == nullptr) return WSANOTINITIALISED;
-    int result = ws->setsockopt(core_.Socket(), WS_SOL_SOCKET, option, reinterpret_cast<const char*>(&value), sizeof value);
-    return result == SOCKET_ERROR ? ws->WSAGetLastError() : 0;
-}
-
 int UdpPort::Open() {
     core_.ClearMessage();
     if (core_.IsOpen()) return Fail(kUdpAlreadyActive);
@@ -88,9 +80,7 @@ int UdpPort::Open() {
         return error;
     }
     core_.SetSocket(s);
-    const int32_t one = 1;
-    const char* on = reinterpret_cast<const char*>(&one);
-    if (shareLocalPort_) ws->setsockopt(s, WS_SOL_SOCKET, WS_SO_REUSEADDR, on, sizeof one);
+    if (shareLocalPort_) core_.SetOption(WS_SOL_SOCKET, WS_SO_REUSEADDR, 1);
     WS_sockaddr_in local{};
     local.sin_family = WS_AF_INET;
     local.sin_port = ws->htons(localPort_);
@@ -98,10 +88,10 @@ int UdpPort::Open() {
     bool ok = ws->bind(s, reinterpret_cast<const WS_sockaddr*>(&local), sizeof local) != SOCKET_ERROR;
     if (ok) {
         // Buffer sizes and routing are wishes at this point; the socket works without them.
-        SetSocketOption(WS_SO_RCVBUF, inBufferSize_);
-        SetSocketOption(WS_SO_SNDBUF, outBufferSize_);
-        SetSocketOption(WS_SO_DONTROUTE, dontRoute_ ? 1 : 0);
-        ws->setsockopt(s, WS_SOL_SOCKET, WS_SO_BROADCAST, on, sizeof one);
+        core_.SetOption(WS_SOL_SOCKET, WS_SO_RCVBUF, inBufferSize_);
+        core_.SetOption(WS_SOL_SOCKET, WS_SO_SNDBUF, outBufferSize_);
+        core_.SetOption(WS_SOL_SOCKET, WS_SO_DONTROUTE, dontRoute_ ? 1 : 0);
+        core_.SetOption(WS_SOL_SOCKET, WS_SO_BROADCAST, 1);
     }
     if (ok && useConnection_) {
         WS_sockaddr_in remote = RemoteName(*ws);
@@ -161,7 +151,7 @@ void UdpPort::ReadLoop(ReadMode mode) {
         }
         if (got == SOCKET_ERROR) {
             int error = ws->WSAGetLastError();
-            if (error != WSAEWOULDBLOCK && error != WSAENOTSOCK) RaiseError(error, kRecvErrorText);
+            if (error != WSAEWOULDBLOCK && error != WSAENOTSOCK) RaiseErrorEvent(error, kRecvErrorText);
             return;
         }
         // An empty datagram carries nothing to deliver; it must not close a serving socket.
@@ -192,22 +182,7 @@ void UdpPort::RaiseDataIn(std::string_view datagram, uint32_t address, uint16_t 
     } catch (const std::bad_alloc&) {
         converted = false;
     }
-    if (!converted) RaiseError(kOutOfMemoryInEvent, "Out of memory while firing DataIn.");
-}
-
-void UdpPort::RaiseError(int code, std::string_view description) {
-    try {
-        EventArgs args;
-        args.AddI2(static_cast<int16_t>(code));
-        args.AddLatin1(description);
-        FireEvent(kUdpEventError, &args);
-    } catch (const std::bad_alloc&) {
-    }
-}
-
-void UdpPort::RaiseReadyToSend() {
-    EventArgs none;
-    FireEvent(kUdpEventReadyToSend, &none);
+    if (!converted) RaiseErrorEvent(kOutOfMemoryInEvent, "Out of memory while firing DataIn.");
 }
 
 int UdpPort::Send(std::string_view bytes) {
@@ -272,7 +247,7 @@ HRESULT UdpPort::get_DontRoute(VARIANT_BOOL* value) {
 HRESULT UdpPort::put_DontRoute(VARIANT_BOOL value) {
     core_.ClearMessage();
     dontRoute_ = value != VARIANT_FALSE;
-    return Report(SetSocketOption(WS_SO_DONTROUTE, dontRoute_ ? 1 : 0), HelpOf(kUdpDispDontRoute));
+    return Report(core_.SetOption(WS_SOL_SOCKET, WS_SO_DONTROUTE, dontRoute_ ? 1 : 0), HelpOf(kUdpDispDontRoute));
 }
 
 HRESULT UdpPort::get_InBufferSize(int32_t* value) { return OutValue(inBufferSize_, value); }
@@ -281,7 +256,7 @@ HRESULT UdpPort::PutBufferSize(int32_t* size, int option, int32_t value, uint32_
     core_.ClearMessage();
     *size = value;  // kept as asked even when the socket refuses it
     MarkDirty();
-    return Report(SetSocketOption(option, value), helpContext);
+    return Report(core_.SetOption(WS_SOL_SOCKET, option, value), helpContext);
 }
 
 HRESULT UdpPort::put_InBufferSize(int32_t value) {

@@ -57,11 +57,9 @@ private:
     // SocketBehaviour
     void ReadLoop(ReadMode mode) override;
     int CloseSocket() override;
-    void RaiseReadyToSend() override;
 
     int Open();
     int Send(std::string_view bytes);
-    int SetSocketOption(int option, int32_t value);
     HRESULT PutBufferSize(int32_t* size, int option, int32_t value, uint32_t helpContext);
     // The address the open socket is bound to; false when closed or unreadable.
     bool BoundName(WS_sockaddr_in* bound) const;
@@ -70,7 +68,6 @@ private:
     // Sets the message of a component code and returns the code.
     int Fail(int code);
     void RaiseDataIn(std::string_view datagram, uint32_t address, uint16_t port);
-    void RaiseError(int code, std::string_view description);
 
     uint32_t remoteAddress_ = 0;   // network order; all bits set = limited broadcast
     uint16_t remotePort_ = 0;
