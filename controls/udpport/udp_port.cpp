@@ -12,7 +12,6 @@ namespace {
 
 constexpr int32_t kDefaultBufferSize = 2048;
 constexpr int kOutOfMemoryInEvent = 7;
-constexpr char kRecvErrorText[] = "Winsock error in recv()";
 constexpr char kBroadcastText[] = "255.255.255.255";
 
 constexpr uint32_t HelpOf(DISPID id) { return kUdpHelpBase + static_cast<uint32_t>(id) - 1; }
@@ -105,59 +104,17 @@ int UdpPort::Open() {
     return error;
 }
 
-int UdpPort::CloseSocket() {
-    if (!core_.IsOpen()) {
-        core_.Reset();
-        return 0;
-    }
-    if (core_.InEvent()) {
-        core_.SetClosePending(true);
-        return 0;
-    }
-    // A DataIn handler of the drain that closes again would only drain what this one drains.
-    if (closing_) return 0;
-    closing_ = true;
-    if (core_.AcceptData()) ReadLoop(ReadMode::kDrain);
-    closing_ = false;
-    int result = core_.CloseHandle();
-    core_.Reset();
-    return result;
-}
+int UdpPort::CloseSocket() { return CloseDraining(); }
 
 void UdpPort::ReadLoop(ReadMode mode) {
-    for (;;) {
-        if (!core_.IsOpen() || !core_.AcceptData()) return;
-        if (mode == ReadMode::kNotification && core_.ClosePending()) {
-            core_.SetInEvent(false);
-            CloseSocket();
-            return;
-        }
-        const WinsockApi* ws = core_.Api();
-        if (ws == nullptr) return;
-        ReceiveBuffer& buffer = core_.Buffer();
-        buffer.Clear();
+    while (ReadRoundMayStart(mode)) {
         uint32_t address = remoteAddress_;
         uint16_t port = remotePort_;
-        int got;
-        if (useConnection_) {
-            got = ws->recv(core_.Socket(), buffer.Area(), buffer.Capacity(), 0);
-        } else {
-            WS_sockaddr_in from{};
-            int fromLength = sizeof from;
-            got = ws->recvfrom(core_.Socket(), buffer.Area(), buffer.Capacity(), 0, reinterpret_cast<WS_sockaddr*>(&from),
-                               &fromLength);
-            address = from.sin_addr.s_addr;
-            port = ws->ntohs(from.sin_port);
-        }
-        if (got == SOCKET_ERROR) {
-            int error = ws->WSAGetLastError();
-            if (error != WSAEWOULDBLOCK && error != WSAENOTSOCK) RaiseErrorEvent(error, kRecvErrorText);
-            return;
-        }
+        int got = ReadOne(useConnection_, &address, &port);
+        if (got == SOCKET_ERROR) return;
         // An empty datagram carries nothing to deliver; it must not close a serving socket.
         if (got == 0) continue;
-        buffer.SetCount(got);
-        RaiseDataIn(buffer.Held(), address, port);
+        RaiseDataIn(core_.Buffer().Held(), address, port);
     }
 }
 

@@ -77,7 +77,6 @@ private:
     bool dontRoute_ = false;
     bool useConnection_ = false;
     bool shareLocalPort_ = false;
-    bool closing_ = false;         // a close is draining; a nested close has nothing to add
     const char* currentData_ = nullptr;  // the datagram of the running DataIn, else null
     uint32_t currentLength_ = 0;
 };
