@@ -12,7 +12,6 @@ namespace {
 
 constexpr int32_t kDefaultBufferSize = 2048;
 constexpr int kOutOfMemoryInEvent = 7;
-constexpr char kBroadcastText[] = "255.255.255.255";
 
 constexpr uint32_t HelpOf(DISPID id) { return kUdpHelpBase + static_cast<uint32_t>(id) - 1; }
 constexpr uint32_t kHelpDataToSendB = kUdpHelpBase;
@@ -291,15 +290,7 @@ HRESULT UdpPort::put_RemoteHost(BSTR value) {
     int code = TextArgument(value, &text);
     if (code != 0) return Report(code, HelpOf(kUdpDispRemoteHost));
     MarkDirty();
-    if (text.empty()) {
-        remoteAddress_ = 0;
-    } else if (text == kBroadcastText) {
-        remoteAddress_ = 0xFFFFFFFF;
-    } else {
-        code = core_.ResolveAddress(text, &remoteAddress_);
-        // A layer that answers "not initialised" leaves no address; without a layer it is an error.
-        if (code == WSANOTINITIALISED && core_.Api() != nullptr) code = 0;
-    }
+    code = core_.ResolveRemoteHost(text, &remoteAddress_);
     return Report(code, HelpOf(kUdpDispRemoteHost));
 }
 
