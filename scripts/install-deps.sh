@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev qt6-base-dev
-  dnsutils knot-dnsutils iproute2
+  dnsutils knot-dnsutils iproute2 dnsperf
 )
 
 missing=()
