@@ -4,7 +4,7 @@ BENCH   ?= build-bench
 ASAN    ?= build-asan
 JOBS    ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-asan bench clean
+.PHONY: all deps configure build run test test-asan bench bench-e2e clean
 
 all: build
 
@@ -41,6 +41,11 @@ bench: deps
 	@cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUENDA_BUILD_TESTS=OFF -DQUENDA_BUILD_BENCH=ON >/dev/null
 	@cmake --build $(BENCH) -j $(JOBS)
 	@for b in $(BENCH)/bench/*_bench; do echo "== $$b"; $$b; done
+
+# dnsperf against the running program and a fake name server, beside the name server
+# alone (root, in a private network namespace; about two minutes).
+bench-e2e: deps
+	@JOBS=$(JOBS) bench/end_to_end.sh $(BENCH)
 
 clean:
 	rm -rf $(BUILD) $(BENCH) $(ASAN)
