@@ -13,7 +13,6 @@
 
 namespace quenda::testing {
 
-using test::ErrorSeen;
 using test::Failure;
 using test::TakeFailure;
 

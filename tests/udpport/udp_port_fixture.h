@@ -12,7 +12,6 @@
 
 namespace quenda::testing {
 
-using test::ErrorSeen;
 using test::Failure;
 using test::TakeFailure;
 
