@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <utility>
 
 #include "app/config/seed_import.h"
 #include "app/relay/number_text.h"
@@ -81,6 +82,7 @@ int Mainform::Initialise() {
     }
     log_.OpenLogFile();
     LogNameServers();
+    LogReceiveBuffers();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     return 0;
 }
@@ -92,6 +94,19 @@ void Mainform::LogNameServers() {
         if (!ValidateAddress(server.address, local_).empty()) continue;
         const char* marker = server.enabled ? "     * " : "       ";
         log_.WriteLog(marker + server.address + " / " + server.description, 2);
+    }
+}
+
+void Mainform::LogReceiveBuffers() {
+    // Without privilege the system may have granted less than was asked for.
+    const std::pair<const char*, UdpControl*> ports[] = {{"UDPPort1", &parts_.UDPPort1},
+                                                         {"UDPPort2", &parts_.UDPPort2}};
+    for (const auto& [name, port] : ports) {
+        const int32_t granted = port->GrantedInBufferSize();
+        if (granted < 0) continue;
+        log_.WriteLog(std::string("INIT: ") + name + " receive buffer: " +
+                          std::to_string(granted) + " bytes",
+                      3);
     }
 }
 

@@ -113,6 +113,8 @@ class Mainform final : private RelayHooks, private SweepHooks, private Statistic
     // The rest of the start-up; 0, or the error number of a TCP service that cannot listen.
     int Initialise();
     void LogNameServers();
+    // Logs, at detail 3, the receive buffer each open UDP endpoint was granted.
+    void LogReceiveBuffers();
     void StartUpFailed(int error);
 
     MainformParts parts_;

@@ -14,14 +14,25 @@ class UdpControl : public DatagramPort {
     virtual int SetActive(bool active) = 0;
     virtual int SetLocalPort(int32_t port) = 0;
     virtual int SetWinsockLoaded(bool loaded) = 0;
+    // Asks for a receive buffer of this many bytes; an open socket gets it at once, a closed
+    // one when it opens. Where the system caps the size, the capped size is kept (see
+    // GrantedInBufferSize), which is no failure.
+    virtual int SetInBufferSize(int32_t bytes) = 0;
+    // Bytes of datagrams the open socket's receive buffer holds, or -1 when it is not open.
+    virtual int32_t GrantedInBufferSize() = 0;
 };
 
 // The error number of a port already in use.
 inline constexpr int kAddressInUse = 25049;
 
+// The receive buffer both endpoints ask for: room for a whole table of pending requests, so
+// that a burst waits in the kernel instead of being dropped there while the relay is busy.
+inline constexpr int32_t kUdpInBufferSize = 4 * 1024 * 1024;
+
 // Opens UDPPort1 on any free port (upstream traffic) and UDPPort2 on the DNS service port:
-// each is closed, given its port, told to load Winsock and opened. Returns the first failure
-// (no further set is made then) or 0.
+// each is closed, given its port, told to load Winsock, given a receive buffer of
+// kUdpInBufferSize and opened. Returns the first failure (no further set is made then) or 0;
+// a buffer size the control refuses is no failure.
 int OpenUdpEndpoints(UdpControl& upstream, UdpControl& service, uint16_t servicePort);
 
 }  // namespace quenda

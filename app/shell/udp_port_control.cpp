@@ -3,6 +3,8 @@
 // connection-point sink.
 #include "app/shell/udp_port_control.h"
 
+#include <sys/socket.h>
+
 #include "platform/com/com_library.h"
 #include "platform/com/connection_point.h"
 #include "platform/com/error_info.h"
@@ -107,6 +109,17 @@ int UdpPortControl::SetWinsockLoaded(bool loaded) {
 }
 
 int UdpPortControl::SetInBufferSize(int32_t bytes) { return Result(control_->put_InBufferSize(bytes)); }
+
+int32_t UdpPortControl::GrantedInBufferSize() {
+    // The control reads back what was asked for; the kernel knows what was granted. A socket
+    // handle of the Winsock layer is its file descriptor in this process.
+    int32_t handle = -1;
+    if (!IsActive() || FAILED(control_->get_SocketHandle(&handle)) || handle < 0) return -1;
+    int booked = 0;
+    socklen_t length = sizeof booked;
+    if (::getsockopt(handle, SOL_SOCKET, SO_RCVBUF, &booked, &length) != 0) return -1;
+    return booked / 2;  // Linux books twice the size it grants
+}
 
 bool UdpPortControl::IsActive() {
     VARIANT_BOOL active = VARIANT_FALSE;

@@ -36,7 +36,8 @@ public:
     int SetActive(bool active) override;
     int SetLocalPort(int32_t port) override;
     int SetWinsockLoaded(bool loaded) override;
-    int SetInBufferSize(int32_t bytes);
+    int SetInBufferSize(int32_t bytes) override;
+    int32_t GrantedInBufferSize() override;
 
     bool IsActive() override;
     // Sets RemoteHost and RemotePort only when they differ from the last ones set, then

@@ -90,12 +90,22 @@ int GetLinux(const SocketState& state, const OptionMapping& option, void* value,
 
 // Linux books about twice what is asked for against a buffer, and charges every datagram a
 // kilobyte of bookkeeping that Windows does not, so a request below the default would hold
-// far less than on Windows: such requests keep the default.
+// far less than on Windows: such requests keep the default. Linux also caps requests at the
+// system maximum (net.core.rmem_max / wmem_max) where Windows grants them; a privileged
+// process gets past the cap with the forcing option, others keep what the cap allows.
 int SetBuffer(SocketState& state, const OptionMapping& option, int requested) {
     bool receive = option.kind == OptionKind::kReceiveBuffer;
     int systemDefault = receive ? state.defaultReceiveBuffer : state.defaultSendBuffer;
     int applied = requested < systemDefault / 2 ? systemDefault / 2 : requested;
     if (int result = SetLinux(state, option, &applied, sizeof applied)) return result;
+    int booked = 0;
+    socklen_t length = sizeof booked;
+    if (::getsockopt(state.fd, SOL_SOCKET, option.name, &booked, &length) == 0 &&
+        booked / 2 < applied) {
+        // Fails with EPERM without CAP_NET_ADMIN; the capped size then stays.
+        const int force = receive ? SO_RCVBUFFORCE : SO_SNDBUFFORCE;
+        (void)::setsockopt(state.fd, SOL_SOCKET, force, &applied, sizeof applied);
+    }
     (receive ? state.requestedReceiveBuffer : state.requestedSendBuffer) = requested;
     return 0;
 }

@@ -28,6 +28,11 @@ class FakeUdpControl final : public UdpControl {
         return 0;
     }
     int SetWinsockLoaded(bool) override { return 0; }
+    int SetInBufferSize(int32_t bytes) override {
+        if (!active) bufferAtOpen = bytes;
+        return 0;
+    }
+    int32_t GrantedInBufferSize() override { return active ? granted : -1; }
     bool IsActive() override { return active; }
     void SendDatagram(const std::string& host, uint16_t port, std::string_view data) override {
         sent.push_back({host, port, std::string(data)});
@@ -35,6 +40,8 @@ class FakeUdpControl final : public UdpControl {
     bool active = false;
     int32_t localPort = -1;
     int failOpen = 0;
+    int32_t bufferAtOpen = -1;  // the receive buffer asked for while closed
+    int32_t granted = 212992;   // what the system gives the open socket
     std::vector<SentDatagram> sent;
 };
 
@@ -131,6 +138,26 @@ TEST_F(MainformTest, StartsFromASeedFileAndServesRequests) {
     ASSERT_EQ(udp1.sent.size(), 2u);
     EXPECT_EQ(IdOf(udp1.sent[1].data), 0x0808);
     EXPECT_EQ(form->Counters().ACACHE, 1);
+}
+
+TEST_F(MainformTest, BothEndpointsOpenWithLargeReceiveBuffersAndLogWhatWasGranted) {
+    dir.WriteFile("QUENDA.INI", "[OPTIONS]\nLOG_DETAIL=3\n");
+    udp1.granted = 4194304;
+    udp2.granted = 1048576;  // capped by the system
+    auto form = Make();
+    ASSERT_EQ(form->Load(), StartOutcome::kRunning);
+    EXPECT_EQ(udp1.bufferAtOpen, 4 * 1024 * 1024);
+    EXPECT_EQ(udp2.bufferAtOpen, 4 * 1024 * 1024);
+    const std::string box = form->Log().LogBox();
+    EXPECT_NE(box.find(" INIT: UDPPort1 receive buffer: 4194304 bytes\r\n"), std::string::npos);
+    EXPECT_NE(box.find(" INIT: UDPPort2 receive buffer: 1048576 bytes\r\n"), std::string::npos);
+}
+
+TEST_F(MainformTest, ReceiveBuffersAreNotLoggedBelowHighDetail) {
+    dir.WriteFile("QUENDA.INI", "[OPTIONS]\nLOG_DETAIL=2\n");
+    auto form = Make();
+    ASSERT_EQ(form->Load(), StartOutcome::kRunning);
+    EXPECT_EQ(form->Log().LogBox().find("receive buffer"), std::string::npos);
 }
 
 TEST_F(MainformTest, ATakenPortEndsStartUpWithItsMessageAndChangesNoSettings) {

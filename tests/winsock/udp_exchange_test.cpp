@@ -4,6 +4,10 @@
 // made: they only arrive if both share the one message layer.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <string>
 
 #include "platform/winmsg/message_queue.h"
@@ -146,6 +150,58 @@ TEST_F(UdpExchangeTest, SmallReceiveBufferKeepsTheSystemDefault) {
     int received = 0;
     while (Receive(b) == query) ++received;
     EXPECT_EQ(received, kQueries);
+}
+
+// What the kernel holds for the socket, in bytes it books (about twice what was asked).
+int BookedReceiveBuffer(SOCKET s) {
+    int booked = 0;
+    socklen_t length = sizeof booked;
+    EXPECT_EQ(::getsockopt(static_cast<int>(s), SOL_SOCKET, SO_RCVBUF, &booked, &length), 0);
+    return booked;
+}
+
+int SystemReceiveMaximum() {
+    std::ifstream file("/proc/sys/net/core/rmem_max");
+    int bytes = 0;
+    file >> bytes;
+    return bytes;
+}
+
+// Whether this process may go past the system maximum (CAP_NET_ADMIN).
+bool MayForceBuffers() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    int size = 65536;
+    const bool allowed = ::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) == 0;
+    ::close(fd);
+    return allowed;
+}
+
+TEST_F(UdpExchangeTest, AReceiveBufferAboveTheSystemMaximumIsForcedWhenPrivileged) {
+    const int maximum = SystemReceiveMaximum();
+    ASSERT_GT(maximum, 0);
+    SOCKET s = OpenUdp();
+    int wanted = maximum + (1 << 20);
+    ASSERT_EQ(ws.setsockopt(s, WS_SOL_SOCKET, WS_SO_RCVBUF, reinterpret_cast<char*>(&wanted),
+                            sizeof wanted),
+              0);
+    if (MayForceBuffers()) {
+        EXPECT_GE(BookedReceiveBuffer(s) / 2, wanted);
+    } else {
+        EXPECT_EQ(BookedReceiveBuffer(s) / 2, maximum);  // what the system allows
+    }
+    int readBack = 0;
+    int length = sizeof readBack;
+    ASSERT_EQ(ws.getsockopt(s, WS_SOL_SOCKET, WS_SO_RCVBUF, reinterpret_cast<char*>(&readBack),
+                            &length),
+              0);
+    EXPECT_EQ(readBack, wanted);
+
+    // Within the maximum nothing needs forcing and exactly the size asked for is kept.
+    int within = maximum / 2;
+    ASSERT_EQ(ws.setsockopt(s, WS_SOL_SOCKET, WS_SO_RCVBUF, reinterpret_cast<char*>(&within),
+                            sizeof within),
+              0);
+    EXPECT_EQ(BookedReceiveBuffer(s) / 2, within);
 }
 
 TEST_F(UdpExchangeTest, CancelledOrRefusedNotifications) {
