@@ -4,8 +4,11 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "app/config/name_server_list.h"
 #include "platform/tick/tick.h"
@@ -27,7 +30,6 @@ struct PendingRequest {
     std::optional<Tick> ServerTick;  // when a name server (or the sweep) answered it
     int16_t NegativeCount = -1;      // negative replies received while waiting; -1 = none
     std::string NegativeReply;       // the last negative reply ("" when none)
-    uint64_t keyFold = 0;            // hash of the key with ASCII letters upper-cased
 
     // Neither the cache nor a name server has answered yet.
     bool IsWaiting() const { return !CacheTick && !ServerTick; }
@@ -39,18 +41,23 @@ uint64_t FoldedKeyHash(std::string_view key);
 // True when a and b are equal ignoring ASCII letter case.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
-// A key prepared for matching against slots: the text and its folded hash.
+// A key to match against slots.
 struct KeyToMatch {
-    explicit KeyToMatch(std::string_view text) : text(text), fold(FoldedKeyHash(text)) {}
+    explicit KeyToMatch(std::string_view text) : text(text) {}
     std::string_view text;
-    uint64_t fold;
 };
 
 // Slots 0 to PendingCount() - 1 are in use and the table stays packed. The finders return a
 // position or -1; "oldest" is the slot with the greatest age at `now` (ticks modulo 2^32), the
-// lower position on equal ages.
+// lower position on equal ages. A slot's Key changes only through Append and Replace: the
+// table keeps the positions of each key (ignoring letter case) so that finders look at the
+// slots of that key alone, and pick exactly the slot a scan of the whole table would.
 class PendingTable {
   public:
+    PendingTable();
+    PendingTable(const PendingTable&) = delete;
+    PendingTable& operator=(const PendingTable&) = delete;
+
     int PendingCount() const { return pendingCount_; }
     bool IsFull() const { return pendingCount_ >= kPendingSlots; }
     PendingRequest& operator[](int position) { return slots_[static_cast<size_t>(position)]; }
@@ -58,8 +65,8 @@ class PendingTable {
         return slots_[static_cast<size_t>(position)];
     }
 
-    // Copies the request into the next free slot, filling in its keyFold. Returns false, and
-    // changes nothing, when the table is full.
+    // Copies the request into the next free slot. Returns false, and changes nothing, when the
+    // table is full.
     bool Append(const PendingRequest& request);
 
     // Overwrites the slot at position with the request (the table must hold that position).
@@ -69,10 +76,14 @@ class PendingTable {
     void RemovePending(int position);
 
     // Forgets every slot.
-    void Clear() { pendingCount_ = 0; }
+    void Clear();
 
     // Number of waiting slots.
     int WaitingCount() const;
+
+    // The positions of the slots whose key equals key ignoring letter case, in no particular
+    // order; valid until the table next changes a key, a position or its count.
+    std::span<const int> PositionsOfKey(const KeyToMatch& key) const;
 
     // The oldest waiting slot whose key equals key ignoring letter case.
     int FindOldestWaiting(const KeyToMatch& key, Tick now) const;
@@ -88,11 +99,30 @@ class PendingTable {
     int FindOldestSettled(Tick now) const;
 
   private:
+    struct FoldedHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view key) const;
+    };
+    struct FoldedEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    // Positions of the slots of one key (ignoring case), by the spelling of its first slot.
+    using KeyIndex = std::unordered_map<std::string, std::vector<int>, FoldedHash, FoldedEqual>;
+
     template <typename Predicate>
     int FindOldest(Tick now, Predicate matches) const;
+    template <typename Predicate>
+    int FindOldestOfKey(const KeyToMatch& key, Tick now, Predicate matches) const;
+    void Index(int position);
+    void Unindex(int position);
 
     std::array<PendingRequest, kPendingSlots> slots_;
     int pendingCount_ = 0;
+    KeyIndex byKey_;
+    std::array<std::vector<int>*, kPendingSlots> keyPositions_{};  // the slot's list in byKey_
+    std::array<int, kPendingSlots> indexInKey_{};                 // its place in that list
+    std::vector<KeyIndex::node_type> spareNodes_;  // emptied entries, reused without allocating
 };
 
 }  // namespace quenda

@@ -163,10 +163,9 @@ void UdpRelay::LogAnswer(std::string_view source, const std::string& serverName,
 }
 
 void UdpRelay::StoreNegativeReply(const std::string& key, std::string_view reply) {
-    const KeyToMatch match(key);
-    for (int i = 0; i < env_.table.PendingCount(); ++i) {
+    for (const int i : env_.table.PositionsOfKey(KeyToMatch(key))) {
         PendingRequest& slot = env_.table[i];
-        if (!slot.IsWaiting() || slot.keyFold != match.fold || slot.Key != key) continue;
+        if (!slot.IsWaiting() || slot.Key != key) continue;
         if (slot.NegativeCount == -1) {
             slot.NegativeCount = 1;
         } else {
