@@ -41,6 +41,7 @@ bench: deps
 	@cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUENDA_BUILD_TESTS=OFF -DQUENDA_BUILD_BENCH=ON >/dev/null
 	@cmake --build $(BENCH) -j $(JOBS)
 	@for b in $(BENCH)/bench/*_bench; do echo "== $$b"; $$b; done
+	@JOBS=$(JOBS) bench/compare $(BENCH)
 
 # dnsperf against the running program and a fake name server, beside the name server
 # alone (root, in a private network namespace; about two minutes).
