@@ -19,6 +19,8 @@ constexpr size_t kCacheKeySize = 255;
 constexpr size_t kShortestKey = 6;
 // Records looked at before a table with nothing to convert is taken as converted.
 constexpr int kConversionSample = 10;
+// Stores one batch holds at most, bounding the write-ahead log and what a crash can lose.
+constexpr int kStoresPerBatch = 1000;
 
 bool HasPrefix(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -59,6 +61,7 @@ bool CacheDatabase::PrepareStatements() {
 }
 
 void CacheDatabase::CloseDatabase() {
+    CommitStores();
     // Statements first: a connection with live statements does not close.
     select_ = {};
     insert_ = {};
@@ -121,6 +124,33 @@ std::string CacheDatabase::CacheLookup(std::string_view key) {
 
 bool CacheDatabase::CacheStore(std::string_view key, std::string_view value) {
     if (!IsOpen() || key.empty()) return false;
+    if (batching_ && connection_.IsAutocommit()) {
+        batchedStores_ = 0;
+        if (connection_.ExecuteReused("BEGIN IMMEDIATE") != SQLITE_OK) return false;
+    }
+    const bool stored = StoreChain(key, value);
+    if (batching_ && ++batchedStores_ >= kStoresPerBatch) CommitStores();
+    return stored;
+}
+
+void CacheDatabase::SetStoreBatching(bool on) {
+    batching_ = on;
+    if (!on) CommitStores();
+}
+
+bool CacheDatabase::CommitStores() {
+    batchedStores_ = 0;
+    if (!IsOpen() || connection_.IsAutocommit()) return true;
+    if (connection_.ExecuteReused("COMMIT") == SQLITE_OK) return true;
+    const SqliteError error = connection_.LastError();
+    connection_.ExecuteReused("ROLLBACK");
+    if (log_) {
+        log_("Error writing Database!! " + std::to_string(error.code) + ": " + error.message, 1);
+    }
+    return false;
+}
+
+bool CacheDatabase::StoreChain(std::string_view key, std::string_view value) {
     SqliteTransaction transaction(connection_);
     if (!transaction.IsActive()) return false;
     if (value.size() > kMaxCachedValueSize) {
@@ -157,6 +187,7 @@ bool CacheDatabase::CacheStore(std::string_view key, std::string_view value) {
 
 bool CacheDatabase::CacheAddRecord(std::string_view key, std::string_view chunk) {
     if (!IsOpen() || key.empty()) return false;
+    CommitStores();  // an edit by hand is durable at once, on its own
     SqliteTransaction transaction(connection_);
     if (!transaction.IsActive()) return false;
     const std::string indexKey = IndexKey(key);
@@ -170,6 +201,7 @@ bool CacheDatabase::CacheAddRecord(std::string_view key, std::string_view chunk)
 
 bool CacheDatabase::CacheDeleteEntry(std::string_view key) {
     if (!IsOpen() || key.empty()) return false;
+    CommitStores();
     SqliteTransaction transaction(connection_);
     return transaction.IsActive() && DeleteChain(key) && transaction.Commit();
 }
@@ -192,6 +224,7 @@ bool CacheDatabase::DeleteChain(std::string_view key) {
 
 bool CacheDatabase::CacheDeleteAll() {
     if (!IsOpen()) return false;
+    CommitStores();
     SqliteTransaction transaction(connection_);
     return transaction.IsActive() && connection_.Execute("DELETE FROM ipcache") == SQLITE_OK &&
            transaction.Commit();
@@ -219,6 +252,7 @@ std::string CacheDatabase::FreeContinuationKey(std::string_view avoid) {
 
 bool CacheDatabase::ConvertCacheDatabase() {
     if (!IsOpen()) return false;
+    CommitStores();
     SqliteTransaction transaction(connection_);
     SqliteStatement next = connection_.Prepare(
         "SELECT rowid, IPNAME, substr(IPNUMBER, 1, 1) FROM ipcache WHERE rowid > ?1 "

@@ -45,11 +45,22 @@ class CacheDatabase {
     // loops, runs longer than the largest value needs, or is otherwise unreadable.
     std::string CacheLookup(std::string_view key);
 
-    // Stores value under key in one transaction: in place when both old and new value fit one
+    // Stores value under key, all or nothing: in place when both old and new value fit one
     // record, otherwise the old chain is deleted and a new one written. A value longer than
     // kMaxCachedValueSize is not stored and removes the old entry. False when nothing was
     // stored (the old entry then stays, except for the too-long case). An empty key is refused.
+    // Committed at once, or with the batch while store batching is on.
     bool CacheStore(std::string_view key, std::string_view value);
+
+    // With batching on, stores gather in one open transaction, so a burst of replies costs
+    // one commit instead of one each. Lookups and listings see them at once; other processes
+    // and a crash see them only after CommitStores, which the owner calls every few seconds
+    // and which also runs after kStoresPerBatch stores, when batching is switched off, before
+    // any other write and when the cache closes. Off by default.
+    void SetStoreBatching(bool on);
+    // Commits the stores gathered so far; true when nothing was left uncommitted. A failed
+    // commit drops the batch (the entries it held stay as they were before it) and is logged.
+    bool CommitStores();
 
     // Writes one record holding chunk (already encoded) under key, deleting an entry of that
     // key first. False on failure or an empty key.
@@ -86,6 +97,7 @@ class CacheDatabase {
     bool DeleteChain(std::string_view key);
     // A free continuation key whose index key is not avoid either; "" when none turned up.
     std::string FreeContinuationKey(std::string_view avoid);
+    bool StoreChain(std::string_view key, std::string_view value);
     bool PrepareStatements();
     void CloseDatabase();
 
@@ -93,6 +105,8 @@ class CacheDatabase {
     CacheLogSink log_;                 // start-up failure lines
     CacheMessagePump pump_;            // runs pending window messages during start-up
     std::mt19937 random_;              // draws continuation keys
+    bool batching_ = false;            // stores gather in an open transaction
+    int batchedStores_ = 0;            // stores in the open batch
     SqliteConnection connection_;      // open cache file; closed when unusable
     SqliteStatement select_;           // chunk by index key
     SqliteStatement insert_;           // new record (chunk, index key)

@@ -63,13 +63,16 @@ SqliteConnection::~SqliteConnection() {
 }
 
 SqliteConnection::SqliteConnection(SqliteConnection&& other) noexcept
-    : db_(std::exchange(other.db_, nullptr)), openError_(std::move(other.openError_)) {}
+    : db_(std::exchange(other.db_, nullptr)),
+      openError_(std::move(other.openError_)),
+      reused_(std::exchange(other.reused_, {})) {}
 
 SqliteConnection& SqliteConnection::operator=(SqliteConnection&& other) noexcept {
     if (this != &other) {
         Close();
         db_ = std::exchange(other.db_, nullptr);
         openError_ = std::move(other.openError_);
+        reused_ = std::exchange(other.reused_, {});
     }
     return *this;
 }
@@ -90,6 +93,8 @@ int SqliteConnection::Open(const std::filesystem::path& file, int flags) {
 }
 
 void SqliteConnection::Close() {
+    for (auto& [sql, statement] : reused_) sqlite3_finalize(statement);
+    reused_.clear();
     // sqlite3_close (not _v2) fails rather than lingering when statements are left.
     if (db_ != nullptr) sqlite3_close(db_);
     db_ = nullptr;
@@ -98,6 +103,25 @@ void SqliteConnection::Close() {
 int SqliteConnection::Execute(const char* sql) {
     if (db_ == nullptr) return SQLITE_MISUSE;
     return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+}
+
+int SqliteConnection::ExecuteReused(const char* sql) {
+    if (db_ == nullptr) return SQLITE_MISUSE;
+    sqlite3_stmt* statement = nullptr;
+    for (const auto& [text, prepared] : reused_) {
+        if (text == sql) statement = prepared;
+    }
+    if (statement == nullptr) {
+        const int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+        if (rc != SQLITE_OK) {
+            sqlite3_finalize(statement);
+            return rc;
+        }
+        reused_.emplace_back(sql, statement);
+    }
+    const int rc = sqlite3_step(statement);
+    sqlite3_reset(statement);
+    return rc == SQLITE_DONE || rc == SQLITE_ROW ? SQLITE_OK : rc;
 }
 
 SqliteStatement SqliteConnection::Prepare(std::string_view sql) {
@@ -122,23 +146,26 @@ SqliteError SqliteConnection::LastError() const {
 
 SqliteTransaction::SqliteTransaction(SqliteConnection& connection) : connection_(connection) {
     if (!connection_.IsOpen()) return;
-    if (!connection_.IsAutocommit()) {
-        active_ = true;
-        return;
-    }
+    nested_ = !connection_.IsAutocommit();
     // IMMEDIATE takes the write lock now, so a busy file fails here rather than halfway.
-    owned_ = connection_.Execute("BEGIN IMMEDIATE") == SQLITE_OK;
-    active_ = owned_;
+    active_ = connection_.ExecuteReused(nested_ ? "SAVEPOINT part" : "BEGIN IMMEDIATE") == SQLITE_OK;
 }
 
 SqliteTransaction::~SqliteTransaction() {
-    if (owned_ && active_) connection_.Execute("ROLLBACK");
+    if (!active_) return;
+    if (!nested_) {
+        connection_.ExecuteReused("ROLLBACK");
+        return;
+    }
+    // Fails harmlessly when an error has already rolled the outer transaction back.
+    if (connection_.ExecuteReused("ROLLBACK TO part") == SQLITE_OK) {
+        connection_.ExecuteReused("RELEASE part");
+    }
 }
 
 bool SqliteTransaction::Commit() {
     if (!active_) return false;
-    if (!owned_) return true;
-    if (connection_.Execute("COMMIT") != SQLITE_OK) return false;  // destructor rolls back
+    if (connection_.ExecuteReused(nested_ ? "RELEASE part" : "COMMIT") != SQLITE_OK) return false;
     active_ = false;
     return true;
 }

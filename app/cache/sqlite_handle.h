@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace quenda {
 
@@ -71,6 +73,9 @@ class SqliteConnection {
 
     // Runs SQL that returns no rows we need; the result code.
     int Execute(const char* sql);
+    // Execute for one statement run again and again (transaction control): prepared on its
+    // first run and kept with the connection.
+    int ExecuteReused(const char* sql);
     // Prepares one statement; an invalid statement on failure (see LastError()).
     SqliteStatement Prepare(std::string_view sql);
     // Whether no transaction is open on this connection.
@@ -82,10 +87,12 @@ class SqliteConnection {
   private:
     sqlite3* db_ = nullptr;  // owned; null when closed
     SqliteError openError_;  // why the last Open() failed, kept after the handle is gone
+    std::vector<std::pair<std::string, sqlite3_stmt*>> reused_;  // ExecuteReused's, owned
 };
 
-// A transaction that rolls back unless committed. When the connection is already inside a
-// transaction it takes part in that one and leaves begin and end to its owner.
+// A transaction that rolls back unless committed. Inside a transaction already open on the
+// connection it is a savepoint of that one: still all-or-nothing by itself, made durable only
+// when the outer transaction commits.
 class SqliteTransaction {
   public:
     explicit SqliteTransaction(SqliteConnection& connection);
@@ -93,14 +100,14 @@ class SqliteTransaction {
     SqliteTransaction(const SqliteTransaction&) = delete;
     SqliteTransaction& operator=(const SqliteTransaction&) = delete;
 
-    // Whether the transaction could begin (always true when taking part in an outer one).
+    // Whether the transaction could begin.
     bool IsActive() const { return active_; }
-    // Commits an owned transaction; true on success or when an outer transaction owns it.
+    // Commits (or releases the savepoint); false when that failed or nothing was begun.
     bool Commit();
 
   private:
     SqliteConnection& connection_;  // the connection the transaction runs on
-    bool owned_ = false;            // this object began the transaction and must end it
+    bool nested_ = false;           // a savepoint inside an outer transaction
     bool active_ = false;           // begun and neither committed nor rolled back
 };
 

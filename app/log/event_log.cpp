@@ -4,6 +4,7 @@
 namespace quenda {
 
 EventLog::~EventLog() {
+    Flush();
     CloseLogFile();
 }
 
@@ -26,19 +27,34 @@ void EventLog::WriteLog(const std::string& text, int level) {
     if (file_ != nullptr) {
         std::fputs(line.c_str(), file_);
         std::fputs("\r\n", file_);
-        std::fflush(file_);
     }
     if (mirror_ != nullptr) {
         std::fputs(line.c_str(), mirror_);
         std::fputc('\n', mirror_);
-        std::fflush(mirror_);
     }
+    if (!deferFlush_) Flush();
     if (display_ != nullptr) display_->LogBoxChanged(box_);
 }
 
-std::string EventLog::Prefix() const {
+void EventLog::Flush() {
+    if (file_ != nullptr) std::fflush(file_);
+    if (mirror_ != nullptr) std::fflush(mirror_);
+}
+
+std::string EventLog::Prefix() {
     if (!options_.LOG_DATE && !options_.LOG_TIME) return "";
     const std::time_t now = now_();
+    // Lines come in bursts within one second; the time is put into words once.
+    const int shape = (options_.LOG_DATE ? 1 : 0) | (options_.LOG_TIME ? 2 : 0);
+    if (now != prefixTime_ || shape != prefixShape_) {
+        prefix_ = FormatPrefix(now);
+        prefixTime_ = now;
+        prefixShape_ = shape;
+    }
+    return prefix_;
+}
+
+std::string EventLog::FormatPrefix(std::time_t now) const {
     std::tm local{};
     localtime_r(&now, &local);
     const char* format =
@@ -67,7 +83,7 @@ void EventLog::ClearLogBox() {
 }
 
 void EventLog::CloseLogFile() {
-    if (file_ != nullptr) std::fclose(file_);
+    if (file_ != nullptr) std::fclose(file_);  // flushes what waits
     file_ = nullptr;
 }
 

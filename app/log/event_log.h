@@ -54,9 +54,14 @@ class EventLog final : public LogSink {
     void SetDisplay(LogDisplay* display) { display_ = display; }
     // Also writes every line, ended by "\n", to this stream (standard output when headless).
     void SetMirror(std::FILE* mirror) { mirror_ = mirror; }
+    // Deferred, lines wait in the streams' buffers until Flush instead of being written one
+    // system call each; the owner flushes whenever its event loop is about to wait.
+    void DeferFlush(bool defer) { deferFlush_ = defer; }
+    void Flush();
 
   private:
-    std::string Prefix() const;
+    std::string Prefix();
+    std::string FormatPrefix(std::time_t now) const;
     void CloseLogFile();
 
     const Options& options_;
@@ -64,7 +69,11 @@ class EventLog final : public LogSink {
     LogDisplay* display_ = nullptr;
     std::FILE* mirror_ = nullptr;
     std::FILE* file_ = nullptr;
+    bool deferFlush_ = false;
     std::string box_;
+    std::string prefix_;          // the last prefix made, for prefixTime_ and prefixShape_
+    std::time_t prefixTime_ = -1;
+    int prefixShape_ = 0;         // LOG_DATE as bit 0, LOG_TIME as bit 1
 };
 
 }  // namespace quenda

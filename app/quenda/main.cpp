@@ -4,7 +4,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
@@ -29,6 +31,7 @@ namespace quenda {
 namespace {
 
 constexpr int kTimer1IntervalMs = 2000;
+constexpr qint64 kLogFlushIntervalMs = 1000;
 
 // SIGTERM and SIGINT end the session: their handler only writes to this pipe, and the loop
 // reads it like any other event.
@@ -68,6 +71,9 @@ int Run(const CommandLine& line, int argc, char** argv) {
     InstallBundledSeed(*paths, programDirectory + "../share/quenda/DNSIP.DAT");
     Registry::SetProcessPath(paths->RegistryFile());
 
+    // Qt's own event dispatcher rather than GLib's: GLib's writes its wake-up descriptor for
+    // every posted event and every socket watch re-armed, several system calls per query.
+    qputenv("QT_NO_GLIB", "1");
     QCoreApplication application(argc, argv);
     if (!CatchSessionEndSignals()) return Fail("cannot catch SIGTERM and SIGINT");
 
@@ -135,6 +141,18 @@ int Run(const CommandLine& line, int argc, char** argv) {
     QTimer timer1;
     QObject::connect(&timer1, &QTimer::timeout, [&] { mainform.Timer1Tick(); });
     timer1.start(kTimer1IntervalMs);
+    // Log lines leave in one write per second at most, when the loop is about to wait; the
+    // timer's ticks wake it, so no line waits longer than two seconds. (A terminal gets every
+    // line at once: standard output is line-buffered there.)
+    mainform.Log().DeferFlush(true);
+    QElapsedTimer sinceFlush;
+    sinceFlush.start();
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                     [&] {
+                         if (sinceFlush.elapsed() < kLogFlushIntervalMs) return;
+                         mainform.Log().Flush();
+                         sinceFlush.restart();
+                     });
     const int status = application.exec();
     // The form goes first: nothing may reach it from the controls after that.
     tcp.Bind(nullptr);

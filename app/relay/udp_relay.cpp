@@ -71,14 +71,20 @@ void UdpRelay::HandleServerReply(std::string_view datagram, const std::string& a
 }
 
 void UdpRelay::SendToAllServers(std::string_view query) {
+    // Pending messages run after each send, so events (an early reply among them) come in
+    // before the next server is asked. A round right after another, with nothing sent between,
+    // would find the same queue and only cost a poll: there is one round per server asked,
+    // and one when none was.
+    bool pumped = false;
     for (int i = 0; i < kUsedNameServers; ++i) {
         // Re-read every time: a nested event may have disabled servers or closed the port.
         if (env_.upstream.IsActive() && env_.servers[i].enabled) {
             env_.upstream.SendDatagram(env_.servers[i].address, env_.upstreamPort, query);
+            env_.hooks.ProcessPendingMessages();
+            pumped = true;
         }
-        env_.hooks.ProcessPendingMessages();
     }
-    env_.hooks.ProcessPendingMessages();
+    if (!pumped) env_.hooks.ProcessPendingMessages();
 }
 
 void UdpRelay::SendToBestServer(std::string_view query) {

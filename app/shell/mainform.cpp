@@ -75,6 +75,8 @@ int Mainform::Initialise() {
     settings_.LoadAllSettings();
     if (const int error = tcp_.StartTcpService(parts_.servicePort)) return error;
     cache_.OpenCacheDatabase();
+    // Replies arrive in bursts; one commit per timer tick instead of one per reply.
+    cache_.SetStoreBatching(true);
     // Only a finished conversion is recorded, so a cache that could not be opened now is
     // converted at a later start.
     if (parts_.programVersion != options_.DATABASE_VERSION && cache_.ConvertCacheDatabase()) {
@@ -127,6 +129,7 @@ void Mainform::StartUpFailed(int error) {
 
 void Mainform::Timer1Tick() {
     sweep_.Timer1Tick();
+    cache_.CommitStores();
 }
 
 bool Mainform::QueryUnload(UnloadReason reason) {
@@ -139,6 +142,7 @@ bool Mainform::QueryUnload(UnloadReason reason) {
     }
     // A start that failed leaves the settings file as it found it.
     if (!startFailed_) settings_.SaveAllSettings();
+    cache_.CommitStores();
     return true;
 }
 

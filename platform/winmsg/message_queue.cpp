@@ -161,6 +161,19 @@ BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return 1;
 }
 
+BOOL PostNotificationMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const MessageQueue& queue = Queue();
+    if (!queue.messages.empty() || queue.waitDepth > 0 || !HasMessageLoop()) {
+        return PostMessageA(hwnd, message, wParam, lParam);
+    }
+    if (hwnd != nullptr && !IsWindow(hwnd)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    DeliverMessage(MSG{hwnd, message, wParam, lParam, winmsg_detail::MessageTime()});
+    return 1;
+}
+
 void PostQuitMessage(int exitCode) {
     PostMessageA(nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0);
 }

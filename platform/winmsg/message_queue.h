@@ -25,6 +25,13 @@ inline const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(static_cast<intpt
 // ERROR_INVALID_WINDOW_HANDLE when hwnd is neither null nor a window.
 QUENDA_WINMSG_API BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Posts a message that reports readiness the Qt loop has just seen (a socket notification).
+// When no message is queued, no WaitForInput is in progress and a Qt loop runs, the message is
+// dispatched at once: the loop would take it next anyway, and this saves it a wake-up and a
+// round. Otherwise, and with the same result, as PostMessageA.
+QUENDA_WINMSG_API BOOL PostNotificationMessage(HWND hwnd, UINT message, WPARAM wParam,
+                                               LPARAM lParam);
+
 // Queues WM_QUIT (wParam = exitCode) to the thread. When the Qt loop itself takes it out of the
 // queue it ends the loop with QCoreApplication::exit(exitCode), as a GetMessage loop ends on
 // WM_QUIT; a caller that peeks it decides itself.

@@ -14,12 +14,19 @@ struct SocketWatch::Impl {
     Direction direction;
     std::function<void()> onReady;
     std::unique_ptr<QSocketNotifier> notifier;  // made on the first Arm
+    bool running = false;                       // inside onReady
 };
 
 SocketWatch::SocketWatch(int fd, Direction direction, std::function<void()> onReady)
-    : impl_(new Impl{fd, direction, std::move(onReady), nullptr}) {}
+    : impl_(std::make_shared<Impl>(Impl{fd, direction, std::move(onReady), nullptr})) {}
 
-SocketWatch::~SocketWatch() = default;
+SocketWatch::~SocketWatch() {
+    if (!impl_->running || !impl_->notifier) return;
+    // Destroyed from its own onReady, inside the notifier's signal: the notifier goes once
+    // the loop is back, the rest when onReady returns.
+    impl_->notifier->setEnabled(false);
+    impl_->notifier.release()->deleteLater();
+}
 
 bool SocketWatch::Arm() {
     if (impl_->fd < 0 || !HasMessageLoop()) return false;
@@ -27,10 +34,14 @@ bool SocketWatch::Arm() {
         auto type = impl_->direction == Direction::kRead ? QSocketNotifier::Read
                                                          : QSocketNotifier::Write;
         impl_->notifier = std::make_unique<QSocketNotifier>(impl_->fd, type);
-        Impl* impl = impl_.get();
-        QObject::connect(impl->notifier.get(), &QSocketNotifier::activated, [impl] {
+        std::weak_ptr<Impl> watched = impl_;
+        QObject::connect(impl_->notifier.get(), &QSocketNotifier::activated, [watched] {
+            const std::shared_ptr<Impl> impl = watched.lock();
+            if (!impl) return;
             impl->notifier->setEnabled(false);
+            impl->running = true;
             if (impl->onReady) impl->onReady();
+            impl->running = false;
         });
     }
     impl_->notifier->setEnabled(true);

@@ -18,7 +18,7 @@ class QUENDA_WINMSG_API SocketWatch {
         kWrite,  // data can be written
     };
 
-    // A disarmed watch of fd; onReady runs on the loop's thread and must not destroy the watch.
+    // A disarmed watch of fd; onReady runs on the loop's thread and may destroy the watch.
     SocketWatch(int fd, Direction direction, std::function<void()> onReady);
     ~SocketWatch();
     SocketWatch(const SocketWatch&) = delete;
@@ -36,7 +36,7 @@ class QUENDA_WINMSG_API SocketWatch {
 
   private:
     struct Impl;
-    std::unique_ptr<Impl> impl_;
+    std::shared_ptr<Impl> impl_;  // also held by a running onReady, which may outlive the watch
 };
 
 }  // namespace quenda

@@ -13,7 +13,7 @@ constexpr int32_t kOfferedEvents = FD_READ | FD_WRITE | FD_ACCEPT;
 
 void Notify(const SocketState& state, int event) {
     // A window that has gone simply loses the notification.
-    PostMessageA(state.hwnd, state.message, HandleOf(state), WSAMAKESELECTREPLY(event, 0));
+    PostNotificationMessage(state.hwnd, state.message, HandleOf(state), WSAMAKESELECTREPLY(event, 0));
 }
 
 void StartWatches(SocketState& state) {

@@ -69,6 +69,38 @@ TEST_F(CacheDatabaseTest, StoreEditsInPlaceOrReplacesTheWholeChain) {
     }
 }
 
+TEST_F(CacheDatabaseTest, BatchedStoresAreSeenAtOnceAndReachTheFileOnCommit) {
+    cache_->SetStoreBatching(true);
+    ASSERT_TRUE(cache_->CacheStore(CacheKey("LONG"), EveryByte(700, 1)));
+    ASSERT_TRUE(cache_->CacheStore(CacheKey("SHORT"), "x"));
+    ASSERT_TRUE(cache_->CacheStore(CacheKey("SHORT"), EveryByte(300, 2)));
+    EXPECT_EQ(cache_->CacheLookup(CacheKey("long")), EveryByte(700, 1));
+    EXPECT_EQ(cache_->CacheLookup(CacheKey("short")), EveryByte(300, 2));
+    EXPECT_EQ(cache_->ListCacheEntries("", "A").size(), 2u);
+    EXPECT_TRUE(Records().empty());  // other connections see nothing yet
+
+    ASSERT_TRUE(cache_->CommitStores());
+    EXPECT_EQ(Records().size(), 5u);
+
+    // A hand edit first commits the stores before it, then itself.
+    ASSERT_TRUE(cache_->CacheStore(CacheKey("NEXT"), "y"));
+    ASSERT_TRUE(cache_->CacheDeleteEntry(CacheKey("LONG")));
+    EXPECT_TRUE(Record(CacheKey("NEXT")).has_value());
+    EXPECT_FALSE(Record(CacheKey("LONG")).has_value());
+    EXPECT_EQ(Records().size(), 3u);
+    EXPECT_TRUE(log_.empty());
+}
+
+TEST_F(CacheDatabaseTest, BatchCommitsItselfWhenFullAndWhenTheCacheCloses) {
+    cache_->SetStoreBatching(true);
+    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(cache_->CacheStore(CacheKey(std::to_string(i)), "v"));
+    EXPECT_EQ(Records().size(), 1000u);
+    ASSERT_TRUE(cache_->CacheStore(CacheKey("LAST"), "w"));
+    EXPECT_EQ(Records().size(), 1000u);
+    cache_.reset();
+    EXPECT_EQ(Records().size(), 1001u);
+}
+
 TEST_F(CacheDatabaseTest, KeysMatchWithoutRegardToAsciiCaseOnly) {
     const std::string key = CacheKey("mail.example.org", "mx");
     ASSERT_TRUE(cache_->CacheStore(key, "first"));

@@ -67,6 +67,11 @@ TEST_F(CacheFileTest, CommittedStoresSurviveAProcessThatNeverClosedTheFile) {
         for (int i = 0; stored && i < 30; ++i) {
             stored = cache->CacheStore(CacheKey(std::to_string(i)), EveryByte(700, i));
         }
+        // A batch still open when the process dies is lost whole, the file stays sound.
+        cache->SetStoreBatching(true);
+        for (int i = 30; stored && i < 40; ++i) {
+            stored = cache->CacheStore(CacheKey(std::to_string(i)), EveryByte(700, i));
+        }
         _exit(stored ? 0 : 1);  // no destructors: the write-ahead log stays behind
     }
     int status = 0;
@@ -77,6 +82,8 @@ TEST_F(CacheFileTest, CommittedStoresSurviveAProcessThatNeverClosedTheFile) {
     auto cache = MakeCache();
     EXPECT_EQ(cache->OpenCacheDatabase(), CacheFileOutcome::kCompacted);
     ExpectEntries(*cache, 30);
+    EXPECT_EQ(cache->CacheLookup(CacheKey("30")), "");
+    EXPECT_EQ(Records().size(), 90u);
 }
 
 TEST_F(CacheFileTest, DamagedFileIsReplacedByAnEmptyCache) {

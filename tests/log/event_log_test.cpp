@@ -81,6 +81,44 @@ TEST_F(EventLogTest, BoxDropsWholeOldLinesPast20000Characters) {
     EXPECT_EQ(log.LogBox(), " after\r\n");
 }
 
+TEST_F(EventLogTest, DeferredLinesReachFileAndMirrorOnFlush) {
+    test::TempDirectory dir;
+    const auto contents = [](const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    std::time_t now = 1796638009;
+    options.LOG_TIME = true;
+    options.LOG_TOFILE = true;
+    options.LOG_FILE = (dir.Path() / "Quenda.LOG").string();
+    EventLog deferred(options, [&now] { return now; });
+    ASSERT_TRUE(deferred.OpenLogFile());
+    std::FILE* mirror = std::fopen((dir.Path() / "stdout").c_str(), "w");
+    ASSERT_NE(mirror, nullptr);
+    deferred.SetMirror(mirror);
+    deferred.DeferFlush(true);
+
+    deferred.WriteLog("first", 1);
+    now += 1;  // the next second gets its own prefix
+    deferred.WriteLog("second", 1);
+    EXPECT_EQ(contents(options.LOG_FILE), "");
+    EXPECT_EQ(contents(dir.Path() / "stdout"), "");
+
+    deferred.Flush();
+    const std::string file = contents(options.LOG_FILE);
+    EXPECT_TRUE(std::regex_match(file, std::regex("(\\d\\d):(\\d\\d):(\\d\\d): first\r\n"
+                                                   "\\d\\d:\\d\\d:\\d\\d: second\r\n")))
+        << file;
+    EXPECT_NE(file.substr(0, 9), file.substr(file.find("\r\n") + 2, 9));
+    EXPECT_EQ(contents(dir.Path() / "stdout"), [&] {
+        std::string lines = file;
+        for (size_t at; (at = lines.find("\r\n")) != std::string::npos;) lines.erase(at, 1);
+        return lines;
+    }());
+    deferred.SetMirror(nullptr);
+    std::fclose(mirror);
+}
+
 TEST_F(EventLogTest, LogFileOpensAppendsAndCloses) {
     test::TempDirectory dir;
     options.LOG_TOFILE = true;

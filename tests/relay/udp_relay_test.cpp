@@ -25,7 +25,7 @@ TEST_F(RelayTest, MissIsLoggedCountedAndForwardedUnchangedToEveryEnabledServer) 
         EXPECT_EQ(sent.port, kDnsPort);
         EXPECT_EQ(sent.data, query);
     }
-    EXPECT_EQ(hooks.pumps, kUsedNameServers + 1);  // after every position and once more
+    EXPECT_EQ(hooks.pumps, 2);  // after each server asked
     EXPECT_TRUE(ToClients().empty());
 }
 
@@ -264,6 +264,19 @@ TEST_F(RelayTest, EarlyReplyDuringForwardingFindsTheRequest) {
     Ask(query);
     EXPECT_EQ(ToClients().size(), 1u);
     EXPECT_EQ(counters.ADNS, 1);
+}
+
+TEST_F(RelayTest, EventBetweenTwoServersIsSeenBeforeTheSecondIsAsked) {
+    hooks.onPump = [&] { servers[1].enabled = false; };
+    Ask(Query("a.example"));
+    EXPECT_THAT(upstreamPort.HostsSentTo(), ElementsAre(kServerA));
+    EXPECT_EQ(hooks.pumps, 1);
+
+    // With no server to ask, messages still get their one round.
+    servers[0].enabled = false;
+    Ask(Query("b.example"));
+    EXPECT_EQ(hooks.pumps, 2);
+    EXPECT_EQ(upstreamPort.sent.size(), 1u);
 }
 
 TEST_F(RelayTest, FullTableOfAnsweredRequestsReusesTheOldestAnsweredSlot) {

@@ -60,6 +60,35 @@ TEST_F(MessageQueueTest, PostedMessagesKeepTheirPlaceAmongQtEvents) {
                                                     {hwnd_, WM_USER + 3, 3, 0}}));
 }
 
+TEST_F(MessageQueueTest, NotificationRunsAtOnceOnlyWithNothingAheadOfIt) {
+    ASSERT_TRUE(PostNotificationMessage(hwnd_, WM_USER + 1, 1, 0));
+    EXPECT_EQ(ReceivedLog(), (std::vector<Received>{{hwnd_, WM_USER + 1, 1, 0}}));
+
+    // Behind a queued message it waits its turn.
+    ASSERT_TRUE(PostMessageA(hwnd_, WM_USER + 2, 2, 0));
+    ASSERT_TRUE(PostNotificationMessage(hwnd_, WM_USER + 3, 3, 0));
+    EXPECT_EQ(ReceivedLog().size(), 1u);
+    ProcessPendingMessages();
+    EXPECT_EQ(ReceivedLog(), (std::vector<Received>{{hwnd_, WM_USER + 1, 1, 0},
+                                                    {hwnd_, WM_USER + 2, 2, 0},
+                                                    {hwnd_, WM_USER + 3, 3, 0}}));
+
+    // During a wait it is queued, for the waiter to find.
+    ReceivedLog().clear();
+    QTimer::singleShot(1, [this] { PostNotificationMessage(hwnd_, WM_USER + 4, 4, 0); });
+    bool arrived = false;
+    for (int round = 0; round < 100 && !arrived; ++round) arrived = WaitForInput(5000);
+    EXPECT_TRUE(arrived);
+    EXPECT_TRUE(ReceivedLog().empty());
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, WM_USER + 4u);
+
+    SetLastError(0);
+    EXPECT_FALSE(PostNotificationMessage(reinterpret_cast<HWND>(0x7777), WM_USER, 0, 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+}
+
 TEST_F(MessageQueueTest, MessagePeekedAwayLeavesTheRestInPlace) {
     PostMessageA(hwnd_, WM_USER + 1, 1, 0);
     InvokeQueued(2);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "tests/support/qt_loop.h"
 
 namespace quenda {
@@ -49,6 +51,23 @@ TEST_F(SocketWatchTest, ReadWatchFiresOnceUntilArmedAgain) {
     SendByte();
     test::RunLoopFor(30);
     EXPECT_EQ(calls, 2);
+}
+
+TEST_F(SocketWatchTest, WatchMayBeDestroyedByItsOwnCall) {
+    // A notification handled at once may close the socket, and with it the watch.
+    std::unique_ptr<SocketWatch> watch;
+    int calls = 0;
+    watch = std::make_unique<SocketWatch>(fds_[0], SocketWatch::Direction::kRead, [&] {
+        ++calls;
+        watch.reset();
+    });
+    ASSERT_TRUE(watch->Arm());
+    SendByte();
+    ASSERT_TRUE(test::RunLoopUntil([&] { return calls == 1; }));
+    EXPECT_EQ(watch, nullptr);
+    SendByte();
+    test::RunLoopFor(30);
+    EXPECT_EQ(calls, 1);
 }
 
 TEST_F(SocketWatchTest, WriteWatchFiresWhenWritable) {
