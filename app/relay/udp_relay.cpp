@@ -60,10 +60,10 @@ void UdpRelay::HandleServerReply(std::string_view datagram, const std::string& a
 
     const std::string key = MakeCacheKey(datagram);
     CreditReplyTime(key, address);
-    const bool good = IsGoodAnswer(datagram);
-    if (!env_.options.cacheDisabled && good) env_.cache.CacheStore(key, datagram);
-    if (good) {
+    if (IsGoodAnswer(datagram)) {
+        // Waiting clients first: nothing runs in between, so the store may as well come after.
         DeliverAnswer(key, datagram, address);
+        if (!env_.options.cacheDisabled) env_.cache.CacheStore(key, datagram);
     } else {
         StoreNegativeReply(key, datagram);
     }

@@ -174,6 +174,20 @@ BOOL PostNotificationMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     return 1;
 }
 
+bool WithdrawPostedMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto& messages = Queue().messages;
+    for (auto it = messages.rbegin(); it != messages.rend(); ++it) {
+        const MSG& queued = it->msg;
+        if (queued.hwnd == hwnd && queued.message == message && queued.wParam == wParam &&
+            queued.lParam == lParam) {
+            // Its carrier, still in Qt's queue, will find nothing and do nothing.
+            messages.erase(std::next(it).base());
+            return true;
+        }
+    }
+    return false;
+}
+
 void PostQuitMessage(int exitCode) {
     PostMessageA(nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0);
 }

@@ -32,6 +32,12 @@ QUENDA_WINMSG_API BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPAR
 QUENDA_WINMSG_API BOOL PostNotificationMessage(HWND hwnd, UINT message, WPARAM wParam,
                                                LPARAM lParam);
 
+// Takes the newest queued message equal to the one given back out of the queue; false when
+// none is queued. Not a Windows call: the Winsock layer withdraws a notification it posted
+// once what it announced has been taken.
+QUENDA_WINMSG_API bool WithdrawPostedMessage(HWND hwnd, UINT message, WPARAM wParam,
+                                             LPARAM lParam);
+
 // Queues WM_QUIT (wParam = exitCode) to the thread. When the Qt loop itself takes it out of the
 // queue it ends the loop with QCoreApplication::exit(exitCode), as a GetMessage loop ends on
 // WM_QUIT; a caller that peeks it decides itself.

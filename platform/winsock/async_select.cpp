@@ -16,15 +16,29 @@ void Notify(const SocketState& state, int event) {
     PostNotificationMessage(state.hwnd, state.message, HandleOf(state), WSAMAKESELECTREPLY(event, 0));
 }
 
+// Re-enables FD_READ / FD_ACCEPT. A datagram held back by the read-ahead is data the kernel
+// no longer reports: FD_READ is posted for it instead of watching, so there is still one
+// notification per readiness.
+void ArmRead(SocketState& state) {
+    if (!HoldsDatagram(state)) {
+        state.readWatch->Arm();
+        return;
+    }
+    if (state.readAhead->noticePosted || (state.events & FD_READ) == 0) return;
+    state.readAhead->noticePosted =
+        PostMessageA(state.hwnd, state.message, HandleOf(state), WSAMAKESELECTREPLY(FD_READ, 0)) != 0;
+}
+
 void StartWatches(SocketState& state) {
     SocketState* target = &state;  // the state outlives its watches
     if ((state.events & (FD_READ | FD_ACCEPT)) != 0) {
         state.readWatch =
             std::make_unique<SocketWatch>(state.fd, SocketWatch::Direction::kRead, [target] {
+                ForgetDrained(*target);
                 int event = target->listening ? FD_ACCEPT : FD_READ;
                 if ((target->events & event) != 0) Notify(*target, event);
             });
-        state.readWatch->Arm();
+        ArmRead(state);
     }
     if ((state.events & FD_WRITE) != 0) {
         state.writeWatch = std::make_unique<SocketWatch>(
@@ -35,6 +49,11 @@ void StartWatches(SocketState& state) {
 }
 
 void StopWatches(SocketState& state) {
+    if (state.readAhead && state.readAhead->noticePosted) {
+        WithdrawPostedMessage(state.hwnd, state.message, HandleOf(state),
+                              WSAMAKESELECTREPLY(FD_READ, 0));
+        state.readAhead->noticePosted = false;
+    }
     state.readWatch.reset();
     state.writeWatch.reset();
     state.hwnd = nullptr;
@@ -45,11 +64,15 @@ void StopWatches(SocketState& state) {
 }  // namespace
 
 void RearmRead(SocketState& state) {
-    if (state.readWatch) state.readWatch->Arm();
+    if (state.readWatch) ArmRead(state);
 }
 
 void RearmWrite(SocketState& state) {
     if (state.writeWatch) state.writeWatch->Arm();
+}
+
+void StopNotifications(SocketState& state) {
+    StopWatches(state);
 }
 
 void InheritNotifications(const SocketState& listener, SocketState& accepted) {

@@ -12,6 +12,10 @@ void RearmRead(SocketState& state);
 // again.
 void RearmWrite(SocketState& state);
 
+// Ends the socket's notifications, withdrawing one still queued for a held datagram; for a
+// socket about to close.
+void StopNotifications(SocketState& state);
+
 // Gives an accepted socket the notifications of its listening socket, as Winsock does.
 void InheritNotifications(const SocketState& listener, SocketState& accepted);
 

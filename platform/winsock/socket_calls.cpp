@@ -3,9 +3,11 @@
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "platform/winmsg/message_queue.h"
 #include "platform/winsock/async_select.h"
 #include "platform/winsock/socket_table.h"
 #include "platform/winsock/winsock_errors.h"
@@ -221,6 +223,83 @@ int GetPeerName(SOCKET s, WS_sockaddr* name, int* namelen) {
     return 0;
 }
 
+namespace {
+
+// The largest datagram a read-ahead must hold: an IPv4 packet, header included.
+constexpr size_t kLargestDatagram = 65536;
+
+void ReportSender(const sockaddr_in& peer, WS_sockaddr* from, int* fromlen) {
+    if (from == nullptr) return;
+    ToWinsockAddress(peer, from);
+    *fromlen = kSockaddrInSize;
+}
+
+// Hands over the held datagram (a copy only, when peeking). Like any datagram it is cut to
+// the caller's buffer, the rest lost, with WSAEMSGSIZE.
+int ReceiveHeld(SocketState& state, char* buf, int len, bool peek, WS_sockaddr* from,
+                int* fromlen) {
+    ReadAhead& ahead = *state.readAhead;
+    std::memcpy(buf, ahead.bytes.data(), std::min(ahead.length, static_cast<size_t>(len)));
+    ReportSender(ahead.from, from, fromlen);
+    const size_t length = ahead.length;
+    if (!peek) {
+        ahead.held = false;
+        // The read loop that took it needs no reminder of it any more.
+        if (ahead.noticePosted) {
+            WithdrawPostedMessage(state.hwnd, state.message, HandleOf(state),
+                                  WSAMAKESELECTREPLY(FD_READ, 0));
+            ahead.noticePosted = false;
+        }
+        RearmRead(state);
+    }
+    if (length > static_cast<size_t>(len)) return Fail(WSAEMSGSIZE);
+    return static_cast<int>(length);
+}
+
+// A receive without flags on a datagram or raw socket: the held datagram if there is one,
+// "would block" without asking the kernel when the last call found its queue empty, else
+// up to two datagrams in one call, the second held for the next receive.
+int ReceiveDatagram(SocketState& state, char* buf, int len, WS_sockaddr* from, int* fromlen) {
+    if (!state.readAhead) state.readAhead = std::make_unique<ReadAhead>();
+    ReadAhead& ahead = *state.readAhead;
+    if (ahead.held) return ReceiveHeld(state, buf, len, false, from, fromlen);
+    if (ahead.drained) {
+        // Anything that came since is announced by the watch armed here.
+        ahead.drained = false;
+        RearmRead(state);
+        return Fail(WSAEWOULDBLOCK);
+    }
+    if (ahead.bytes.empty()) ahead.bytes.resize(kLargestDatagram);
+
+    sockaddr_in peers[2]{};
+    iovec parts[2] = {{buf, static_cast<size_t>(len)}, {ahead.bytes.data(), ahead.bytes.size()}};
+    mmsghdr messages[2]{};
+    for (int i = 0; i < 2; ++i) {
+        messages[i].msg_hdr.msg_name = &peers[i];
+        messages[i].msg_hdr.msg_namelen = sizeof peers[i];
+        messages[i].msg_hdr.msg_iov = &parts[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
+    }
+    const int got = ::recvmmsg(state.fd, messages, 2, 0, nullptr);
+    const int err = errno;
+    if (got == 2) {
+        ahead.held = true;
+        ahead.length = messages[1].msg_len;
+        ahead.from = peers[1];
+    }
+    ahead.drained = got == 1;
+    RearmRead(state);  // Winsock re-enables FD_READ with every receive call
+    if (got < 0) return FailWithErrno(err, state);
+    if (messages[0].msg_hdr.msg_namelen >= sizeof(sockaddr_in)) {
+        ReportSender(peers[0], from, fromlen);
+    }
+    // The buffer holds the first part; the rest of the datagram is gone, as on Windows.
+    if ((messages[0].msg_hdr.msg_flags & MSG_TRUNC) != 0) return Fail(WSAEMSGSIZE);
+    return static_cast<int>(messages[0].msg_len);
+}
+
+}  // namespace
+
 int RecvFrom(SOCKET s, char* buf, int len, int flags, WS_sockaddr* from, int* fromlen) {
     SocketState* state = FindSocket(s);
     if (state == nullptr) return SOCKET_ERROR;
@@ -231,6 +310,12 @@ int RecvFrom(SOCKET s, char* buf, int len, int flags, WS_sockaddr* from, int* fr
     // Linux hands a raw socket every packet of its protocol from the start, bound or not.
     if (state->type == WS_SOCK_DGRAM && !state->bound) return Fail(WSAEINVAL);
     if (state->type == WS_SOCK_STREAM && !state->connected) return Fail(WSAENOTCONN);
+    if (state->type != WS_SOCK_STREAM) {
+        if (flags == 0) return ReceiveDatagram(*state, buf, len, from, fromlen);
+        if (flags == WS_MSG_PEEK && HoldsDatagram(*state)) {
+            return ReceiveHeld(*state, buf, len, true, from, fromlen);
+        }
+    }
 
     sockaddr_in peer{};
     iovec part{buf, static_cast<size_t>(len)};
@@ -316,6 +401,12 @@ int IoctlSocket(SOCKET s, int32_t cmd, uint32_t* argp) {
         return 0;
     }
     if (cmd == WS_FIONREAD) {
+        // The size of the next datagram (all queued bytes on a stream), the held one first.
+        if (HoldsDatagram(*state)) {
+            *argp = static_cast<uint32_t>(state->readAhead->length);
+            return 0;
+        }
+        ForgetDrained(*state);
         int pending = 0;
         if (::ioctl(state->fd, FIONREAD, &pending) != 0) return FailWithErrno(errno, *state);
         *argp = static_cast<uint32_t>(pending < 0 ? 0 : pending);

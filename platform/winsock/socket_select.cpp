@@ -68,22 +68,31 @@ int Select(WS_fd_set* readfds, WS_fd_set* writefds, WS_fd_set* exceptfds,
     if (watched.empty()) return Fail(WSAEINVAL);  // Winsock has nothing to wait for
 
     std::vector<pollfd> polled;
+    bool held = false;  // a datagram read ahead is readable now, whatever the kernel says
     for (const Watched& entry : watched) {
         short events = 0;
         if (entry.read) events |= POLLIN;
         if (entry.write) events |= POLLOUT;
         if (entry.except) events |= POLLPRI;
-        polled.push_back(pollfd{FindSocket(entry.socket)->fd, events, 0});
+        const SocketState& state = *FindSocket(entry.socket);
+        held = held || (entry.read && HoldsDatagram(state));
+        polled.push_back(pollfd{state.fd, events, 0});
     }
     timespec limit{};
-    if (timeout != nullptr) {
+    if (timeout != nullptr && !held) {
         limit.tv_sec = timeout->tv_sec + timeout->tv_usec / 1000000;
         limit.tv_nsec = static_cast<long>(timeout->tv_usec % 1000000) * 1000;
     }
     // The one call here that may wait, because the caller gave it a time to wait.
-    int ready = ::ppoll(polled.data(), polled.size(), timeout != nullptr ? &limit : nullptr,
-                        nullptr);
+    int ready = ::ppoll(polled.data(), polled.size(),
+                        timeout != nullptr || held ? &limit : nullptr, nullptr);
     if (ready < 0) return Fail(WinsockErrorFromErrno(errno));
+    for (size_t i = 0; i < watched.size(); ++i) {
+        if (!watched[i].read) continue;
+        SocketState& state = *FindSocket(watched[i].socket);
+        if (HoldsDatagram(state)) polled[i].revents |= POLLIN;
+        if ((polled[i].revents & POLLIN) != 0) ForgetDrained(state);
+    }
     // An end of stream or an error makes a socket readable for Winsock: recv will tell.
     int count = Keep(readfds, watched, polled, POLLIN | POLLHUP | POLLERR, &Watched::read);
     count += Keep(writefds, watched, polled, POLLOUT, &Watched::write);

@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "platform/winsock/async_select.h"
 #include "platform/winsock/winsock_impl.h"
 
 namespace quenda::wsock {
@@ -74,6 +75,7 @@ void RemoveSocket(SOCKET s) {
     auto it = sockets.find(s);
     if (it == sockets.end()) return;
     int fd = it->second->fd;
+    StopNotifications(*it->second);
     sockets.erase(it);  // the watches go before the descriptor they watch
     ::close(fd);
 }

@@ -7,8 +7,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "platform/winmsg/message_queue.h"
 #include "tests/support/qt_loop.h"
@@ -98,6 +100,78 @@ TEST_F(UdpExchangeTest, ReadIsPostedOnceAndReenabledByEachReceive) {
     EXPECT_EQ(Receive(b), "error " + std::to_string(WSAEWOULDBLOCK));
     RunLoopFor(30);
     EXPECT_EQ(Notices(b, FD_READ), 3);
+}
+
+TEST_F(UdpExchangeTest, ReadLoopGetsEveryDatagramInOrderAndLeavesNoNotificationBehind) {
+    SOCKET a = OpenUdp();
+    SOCKET c = OpenUdp();
+    SOCKET b = OpenUdp();
+    Watch(b, FD_READ);
+    const std::pair<SOCKET, const char*> sent[] = {{a, "one"}, {c, "two"}, {a, "three"},
+                                                   {c, "four"}, {a, "five"}};
+    for (const auto& [from, text] : sent) ASSERT_GT(SendTo(from, b, text), 0);
+    ASSERT_TRUE(RunLoopUntil([&] { return Notices(b, FD_READ) == 1; }));
+
+    // Read as the controls do: until "would block". Datagrams come in pairs from the kernel.
+    for (const auto& [from, text] : sent) {
+        uint16_t port = 0;
+        EXPECT_EQ(Receive(b, 2048, &port), text);
+        EXPECT_EQ(port, PortOf(from)) << text;
+    }
+    EXPECT_EQ(Receive(b), "error " + std::to_string(WSAEWOULDBLOCK));
+    RunLoopFor(30);
+    EXPECT_EQ(Notices(b, FD_READ), 1);
+
+    // What comes later is announced again, though the read before found the queue empty.
+    ASSERT_GT(SendTo(a, b, "six"), 0);
+    ASSERT_TRUE(RunLoopUntil([&] { return Notices(b, FD_READ) == 2; }));
+    EXPECT_EQ(Receive(b), "six");
+    ASSERT_GT(SendTo(a, b, "seven"), 0);
+    ASSERT_TRUE(RunLoopUntil([&] { return Notices(b, FD_READ) == 3; }));
+    EXPECT_EQ(Receive(b), "seven");
+}
+
+TEST_F(UdpExchangeTest, HeldDatagramIsPeekedCountedSelectedAndCutLikeAnyOther) {
+    SOCKET a = OpenUdp();
+    SOCKET b = OpenUdp();
+    ASSERT_EQ(SendTo(a, b, "first"), 5);
+    ASSERT_EQ(SendTo(a, b, "second datagram"), 15);
+    WS_fd_set readable;
+    WS_FD_ZERO(&readable);
+    WS_FD_SET(b, &readable);
+    WS_timeval wait{5, 0};
+    ASSERT_EQ(ws.select(0, &readable, nullptr, nullptr, &wait), 1);
+    EXPECT_EQ(Receive(b), "first");  // "second datagram" now waits in the read-ahead
+
+    uint32_t next = 0;
+    ASSERT_EQ(ws.ioctlsocket(b, WS_FIONREAD, &next), 0);
+    EXPECT_EQ(next, 15u);
+    char buffer[8];
+    EXPECT_EQ(ws.recv(b, buffer, sizeof buffer, WS_MSG_PEEK), SOCKET_ERROR);
+    EXPECT_EQ(ws.WSAGetLastError(), WSAEMSGSIZE);
+    WS_FD_ZERO(&readable);
+    WS_FD_SET(b, &readable);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ws.select(0, &readable, nullptr, nullptr, &wait), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+
+    EXPECT_EQ(ws.recv(b, buffer, sizeof buffer, 0), SOCKET_ERROR);
+    EXPECT_EQ(ws.WSAGetLastError(), WSAEMSGSIZE);
+    EXPECT_EQ(std::string(buffer, sizeof buffer), "second d");
+    WS_timeval none{0, 0};
+    WS_FD_ZERO(&readable);
+    WS_FD_SET(b, &readable);
+    EXPECT_EQ(ws.select(0, &readable, nullptr, nullptr, &none), 0);
+
+    // A socket closed with a datagram held and its notification queued takes both along.
+    ASSERT_EQ(SendTo(a, b, "x"), 1);
+    ASSERT_EQ(SendTo(a, b, "y"), 1);
+    Watch(b, FD_READ);
+    ASSERT_TRUE(RunLoopUntil([&] { return Notices(b, FD_READ) == 1; }));
+    EXPECT_EQ(Receive(b), "x");
+    ASSERT_EQ(ws.closesocket(b), 0);
+    RunLoopFor(30);
+    EXPECT_EQ(Notices(b, FD_READ), 1);
 }
 
 TEST_F(UdpExchangeTest, OversizeDatagramFailsAndIsGoneAndEmptyOneReadsAsZero) {
