@@ -239,7 +239,8 @@ void ReportSender(const sockaddr_in& peer, WS_sockaddr* from, int* fromlen) {
 int ReceiveHeld(SocketState& state, char* buf, int len, bool peek, WS_sockaddr* from,
                 int* fromlen) {
     ReadAhead& ahead = *state.readAhead;
-    std::memcpy(buf, ahead.bytes.data(), std::min(ahead.length, static_cast<size_t>(len)));
+    const size_t copied = std::min(ahead.length, static_cast<size_t>(len));
+    if (copied > 0) std::memcpy(buf, ahead.bytes.data(), copied);
     ReportSender(ahead.from, from, fromlen);
     const size_t length = ahead.length;
     if (!peek) {
