@@ -19,17 +19,18 @@ inline constexpr int kPendingSlots = 1400;
 inline constexpr size_t kClientAddressLength = 40;
 
 // One client request, from its arrival until the sweep frees it.
-struct PendingRequest {
-    std::string Key;            // question key (MakeCacheKey)
-    std::string ClientAddress;  // dotted address of the client, at most 40 characters
-    uint16_t ClientPort = 0;    // UDP port of the client
-    std::string ClientId;       // the request's first two octets, put into every reply it gets
-    std::array<bool, kUsedNameServers> ServerReplied{};  // reply time of server n credited
+// What the table's scans read comes first, on one cache line of its own.
+struct alignas(64) PendingRequest {
     Tick StartTick = 0;                                  // when the request was taken
     std::optional<Tick> CacheTick;                       // when it was answered from the cache
     std::optional<Tick> ServerTick;  // when a name server (or the sweep) answered it
-    int16_t NegativeCount = -1;      // negative replies received while waiting; -1 = none
-    std::string NegativeReply;       // the last negative reply ("" when none)
+    std::array<bool, kUsedNameServers> ServerReplied{};  // reply time of server n credited
+    int16_t NegativeCount = -1;  // negative replies received while waiting; -1 = none
+    uint16_t ClientPort = 0;     // UDP port of the client
+    std::string Key;             // question key (MakeCacheKey)
+    std::string ClientAddress;   // dotted address of the client, at most 40 characters
+    std::string ClientId;        // the request's first two octets, put into every reply it gets
+    std::string NegativeReply;   // the last negative reply ("" when none)
 
     // Neither the cache nor a name server has answered yet.
     bool IsWaiting() const { return !CacheTick && !ServerTick; }
