@@ -16,11 +16,19 @@ void Notify(const SocketState& state, int event) {
     PostNotificationMessage(state.hwnd, state.message, HandleOf(state), WSAMAKESELECTREPLY(event, 0));
 }
 
+// Takes back the FD_READ posted for a held datagram, if it is still queued.
+void WithdrawHeldNotice(SocketState& state) {
+    if (!state.readAhead || !state.readAhead->noticePosted) return;
+    WithdrawPostedMessage(state.hwnd, state.message, HandleOf(state), WSAMAKESELECTREPLY(FD_READ, 0));
+    state.readAhead->noticePosted = false;
+}
+
 // Re-enables FD_READ / FD_ACCEPT. A datagram held back by the read-ahead is data the kernel
 // no longer reports: FD_READ is posted for it instead of watching, so there is still one
 // notification per readiness.
 void ArmRead(SocketState& state) {
     if (!HoldsDatagram(state)) {
+        WithdrawHeldNotice(state);  // the held datagram has been taken
         state.readWatch->Arm();
         return;
     }
@@ -48,12 +56,10 @@ void StartWatches(SocketState& state) {
     }
 }
 
-void StopWatches(SocketState& state) {
-    if (state.readAhead && state.readAhead->noticePosted) {
-        WithdrawPostedMessage(state.hwnd, state.message, HandleOf(state),
-                              WSAMAKESELECTREPLY(FD_READ, 0));
-        state.readAhead->noticePosted = false;
-    }
+}  // namespace
+
+void StopNotifications(SocketState& state) {
+    WithdrawHeldNotice(state);
     state.readWatch.reset();
     state.writeWatch.reset();
     state.hwnd = nullptr;
@@ -61,18 +67,12 @@ void StopWatches(SocketState& state) {
     state.events = 0;
 }
 
-}  // namespace
-
 void RearmRead(SocketState& state) {
     if (state.readWatch) ArmRead(state);
 }
 
 void RearmWrite(SocketState& state) {
     if (state.writeWatch) state.writeWatch->Arm();
-}
-
-void StopNotifications(SocketState& state) {
-    StopWatches(state);
 }
 
 void InheritNotifications(const SocketState& listener, SocketState& accepted) {
@@ -87,12 +87,12 @@ int AsyncSelect(SOCKET s, HWND hwnd, UINT message, int32_t events) {
     SocketState* state = FindSocket(s);
     if (state == nullptr) return SOCKET_ERROR;
     if (events == 0) {  // cancels every notification
-        StopWatches(*state);
+        StopNotifications(*state);
         return 0;
     }
     if ((events & ~kOfferedEvents) != 0) return Fail(WSAEOPNOTSUPP);
     if (!IsWindow(hwnd) || !HasMessageLoop()) return Fail(WSAEINVAL);
-    StopWatches(*state);
+    StopNotifications(*state);
     state->hwnd = hwnd;
     state->message = message;
     state->events = events;

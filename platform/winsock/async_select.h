@@ -12,8 +12,8 @@ void RearmRead(SocketState& state);
 // again.
 void RearmWrite(SocketState& state);
 
-// Ends the socket's notifications, withdrawing one still queued for a held datagram; for a
-// socket about to close.
+// Ends the socket's notifications (WSAAsyncSelect with no events, or a socket about to close),
+// withdrawing one still queued for a held datagram.
 void StopNotifications(SocketState& state);
 
 // Gives an accepted socket the notifications of its listening socket, as Winsock does.

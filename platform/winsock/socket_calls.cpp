@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/winmsg/message_queue.h"
 #include "platform/winsock/async_select.h"
 #include "platform/winsock/socket_table.h"
 #include "platform/winsock/winsock_errors.h"
@@ -245,13 +244,7 @@ int ReceiveHeld(SocketState& state, char* buf, int len, bool peek, WS_sockaddr* 
     const size_t length = ahead.length;
     if (!peek) {
         ahead.held = false;
-        // The read loop that took it needs no reminder of it any more.
-        if (ahead.noticePosted) {
-            WithdrawPostedMessage(state.hwnd, state.message, HandleOf(state),
-                                  WSAMAKESELECTREPLY(FD_READ, 0));
-            ahead.noticePosted = false;
-        }
-        RearmRead(state);
+        RearmRead(state);  // also takes back the FD_READ posted for it
     }
     if (length > static_cast<size_t>(len)) return Fail(WSAEMSGSIZE);
     return static_cast<int>(length);
@@ -329,10 +322,7 @@ int RecvFrom(SOCKET s, char* buf, int len, int flags, WS_sockaddr* from, int* fr
     int err = errno;
     RearmRead(*state);  // Winsock re-enables FD_READ with every receive call
     if (received < 0) return FailWithErrno(err, *state);
-    if (from != nullptr && message.msg_namelen >= sizeof(sockaddr_in)) {
-        ToWinsockAddress(peer, from);
-        *fromlen = kSockaddrInSize;
-    }
+    if (message.msg_namelen >= sizeof(sockaddr_in)) ReportSender(peer, from, fromlen);
     // The buffer holds the first part; the rest of the datagram is gone, as on Windows.
     if (state->type != WS_SOCK_STREAM && (message.msg_flags & MSG_TRUNC) != 0) {
         return Fail(WSAEMSGSIZE);
