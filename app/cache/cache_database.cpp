@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "app/cache/cache_record.h"
@@ -151,11 +152,19 @@ bool CacheDatabase::CommitStores() {
 }
 
 bool CacheDatabase::StoreChain(std::string_view key, std::string_view value) {
-    SqliteTransaction transaction(connection_);
-    if (!transaction.IsActive()) return false;
+    // An open batch already holds the write lock and one statement is all-or-nothing by
+    // itself, so there the savepoint is taken only for a store of several statements.
+    std::optional<SqliteTransaction> transaction;
+    const auto begin = [&] {
+        if (!transaction) transaction.emplace(connection_);
+        return transaction->IsActive();
+    };
+    const auto commit = [&] { return !transaction || transaction->Commit(); };
+    if (connection_.IsAutocommit() && !begin()) return false;
+
     if (value.size() > kMaxCachedValueSize) {
         // Whatever was cached for this question is older than the reply just refused.
-        if (DeleteChain(key)) transaction.Commit();
+        if (begin() && DeleteChain(key)) commit();
         return false;
     }
 
@@ -163,10 +172,15 @@ bool CacheDatabase::StoreChain(std::string_view key, std::string_view value) {
     std::string head;
     const ReadResult found = ReadChunk(headKey, head);
     if (found == ReadResult::kFailed) return false;
-    if (found == ReadResult::kFound && value.size() < kChunkValueSize &&
-        ParseChunk(head).kind == ChunkView::Kind::kLast) {
-        return UpdateRecord(headKey, MakeLastChunk(value)) && transaction.Commit();
+    if (value.size() < kChunkValueSize) {
+        if (found == ReadResult::kAbsent) {
+            return InsertRecord(headKey, MakeLastChunk(value)) && commit();
+        }
+        if (ParseChunk(head).kind == ChunkView::Kind::kLast) {
+            return UpdateRecord(headKey, MakeLastChunk(value)) && commit();
+        }
     }
+    if (!begin()) return false;
     if (found == ReadResult::kFound && !DeleteChain(key)) return false;
 
     // Every key of the new chain is free when written: the head was just deleted and each
@@ -182,7 +196,7 @@ bool CacheDatabase::StoreChain(std::string_view key, std::string_view value) {
         rest.remove_prefix(kChunkValueSize);
         currentKey = IndexKey(next);
     }
-    return InsertRecord(currentKey, MakeLastChunk(rest)) && transaction.Commit();
+    return InsertRecord(currentKey, MakeLastChunk(rest)) && commit();
 }
 
 bool CacheDatabase::CacheAddRecord(std::string_view key, std::string_view chunk) {

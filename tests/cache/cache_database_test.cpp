@@ -91,9 +91,37 @@ TEST_F(CacheDatabaseTest, BatchedStoresAreSeenAtOnceAndReachTheFileOnCommit) {
     EXPECT_TRUE(log_.empty());
 }
 
+TEST_F(CacheDatabaseTest, AFailedStoreInsideABatchUndoesOnlyItself) {
+    // Continuation records (short keys) are refused, so any store of a chain fails halfway.
+    {
+        SqliteConnection other;
+        ASSERT_EQ(other.Open(dir_.Path() / kCacheFileName, SQLITE_OPEN_READWRITE), SQLITE_OK);
+        ASSERT_EQ(
+            other.Execute("CREATE TRIGGER refuse BEFORE INSERT ON ipcache "
+                          "WHEN length(NEW.IPNAME) < 255 BEGIN SELECT RAISE(ABORT, 'no'); END"),
+            SQLITE_OK);
+    }
+    cache_->SetStoreBatching(true);
+    ASSERT_TRUE(cache_->CacheStore(CacheKey("KEPT"), "old"));
+    ASSERT_TRUE(cache_->CacheStore(CacheKey("KEPT"), "new"));  // edited in place
+    ASSERT_TRUE(cache_->CacheStore(CacheKey("OTHER"), "x"));
+
+    EXPECT_FALSE(cache_->CacheStore(CacheKey("KEPT"), EveryByte(700)));
+    EXPECT_FALSE(cache_->CacheStore(CacheKey("FRESH"), EveryByte(300)));
+    EXPECT_EQ(cache_->CacheLookup(CacheKey("KEPT")), "new");
+    EXPECT_EQ(cache_->CacheLookup(CacheKey("FRESH")), "");
+
+    ASSERT_TRUE(cache_->CommitStores());
+    std::vector<std::string> names;
+    for (const RawRecord& record : Records()) names.push_back(record.name);
+    EXPECT_EQ(names, (std::vector<std::string>{CacheKey("KEPT"), CacheKey("OTHER")}));
+    EXPECT_EQ(Record(CacheKey("KEPT"))->chunk, MakeLastChunk("new"));
+}
+
 TEST_F(CacheDatabaseTest, BatchCommitsItselfWhenFullAndWhenTheCacheCloses) {
     cache_->SetStoreBatching(true);
-    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(cache_->CacheStore(CacheKey(std::to_string(i)), "v"));
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_TRUE(cache_->CacheStore(CacheKey(std::to_string(i)), "v"));
     EXPECT_EQ(Records().size(), 1000u);
     ASSERT_TRUE(cache_->CacheStore(CacheKey("LAST"), "w"));
     EXPECT_EQ(Records().size(), 1000u);
