@@ -137,7 +137,7 @@ int PendingTable::WaitingCount() const {
 }
 
 std::span<const int> PendingTable::PositionsOfKey(const KeyToMatch& key) const {
-    const auto found = byKey_.find(key.text);
+    const auto found = byKey_.find(key);
     if (found == byKey_.end()) return {};
     return found->second;
 }

@@ -21,8 +21,8 @@ inline constexpr size_t kClientAddressLength = 40;
 // One client request, from its arrival until the sweep frees it.
 // What the table's scans read comes first, on one cache line of its own.
 struct alignas(64) PendingRequest {
-    Tick StartTick = 0;                                  // when the request was taken
-    std::optional<Tick> CacheTick;                       // when it was answered from the cache
+    Tick StartTick = 0;              // when the request was taken
+    std::optional<Tick> CacheTick;   // when it was answered from the cache
     std::optional<Tick> ServerTick;  // when a name server (or the sweep) answered it
     std::array<bool, kUsedNameServers> ServerReplied{};  // reply time of server n credited
     int16_t NegativeCount = -1;  // negative replies received while waiting; -1 = none
@@ -42,10 +42,11 @@ uint64_t FoldedKeyHash(std::string_view key);
 // True when a and b are equal ignoring ASCII letter case.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
-// A key to match against slots.
+// A key to match against slots, hashed once however many lookups it serves.
 struct KeyToMatch {
-    explicit KeyToMatch(std::string_view text) : text(text) {}
+    explicit KeyToMatch(std::string_view text) : text(text), hash(FoldedKeyHash(text)) {}
     std::string_view text;
+    uint64_t hash;
 };
 
 // Slots 0 to PendingCount() - 1 are in use and the table stays packed. The finders return a
@@ -103,10 +104,17 @@ class PendingTable {
     struct FoldedHash {
         using is_transparent = void;
         size_t operator()(std::string_view key) const;
+        size_t operator()(const KeyToMatch& key) const { return static_cast<size_t>(key.hash); }
     };
     struct FoldedEqual {
         using is_transparent = void;
         bool operator()(std::string_view a, std::string_view b) const;
+        bool operator()(const KeyToMatch& a, std::string_view b) const {
+            return (*this)(a.text, b);
+        }
+        bool operator()(std::string_view a, const KeyToMatch& b) const {
+            return (*this)(a, b.text);
+        }
     };
     // Positions of the slots of one key (ignoring case), by the spelling of its first slot.
     using KeyIndex = std::unordered_map<std::string, std::vector<int>, FoldedHash, FoldedEqual>;
@@ -122,7 +130,7 @@ class PendingTable {
     int pendingCount_ = 0;
     KeyIndex byKey_;
     std::array<std::vector<int>*, kPendingSlots> keyPositions_{};  // the slot's list in byKey_
-    std::array<int, kPendingSlots> indexInKey_{};                 // its place in that list
+    std::array<int, kPendingSlots> indexInKey_{};                  // its place in that list
     std::vector<KeyIndex::node_type> spareNodes_;  // emptied entries, reused without allocating
 };
 
