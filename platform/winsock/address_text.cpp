@@ -1,6 +1,6 @@
 // inet_addr and inet_ntoa: dotted IPv4 text to and from addresses, as Winsock reads and
 // writes it.
-#include <cstdio>
+#include <charconv>
 
 #include "platform/winsock/winsock_impl.h"
 
@@ -84,9 +84,14 @@ uint32_t InetAddr(const char* text) {
 }
 
 char* InetNtoa(WS_in_addr address) {
+    // Every datagram's sender passes through here: no format parsing.
     const auto* bytes = reinterpret_cast<const unsigned char*>(&address.s_addr);
-    std::snprintf(dottedText, sizeof dottedText, "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2],
-                  bytes[3]);
+    char* end = dottedText;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) *end++ = '.';
+        end = std::to_chars(end, dottedText + sizeof dottedText, bytes[i]).ptr;
+    }
+    *end = '\0';
     return dottedText;
 }
 
