@@ -2,14 +2,23 @@
 // are normalised before they reach the index.
 #include "app/cache/cache_record.h"
 
+#include <cstdint>
+#include <cstring>
+
+#include "app/config/ascii_case.h"
+
 namespace quenda {
 
 std::string IndexKey(std::string_view key) {
-    // ASCII only: octets above 127 are not letters in every code page, so they stay exact.
     std::string upper(key);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    size_t i = 0;
+    for (; i + 8 <= upper.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, upper.data() + i, sizeof word);
+        word ^= LowerCaseLetterBits(word);
+        std::memcpy(upper.data() + i, &word, sizeof word);
     }
+    for (; i < upper.size(); ++i) upper[i] = UpperAscii(upper[i]);
     return upper;
 }
 

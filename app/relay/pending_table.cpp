@@ -4,30 +4,19 @@
 #include <cstring>
 #include <utility>
 
+#include "app/config/ascii_case.h"
+
 namespace quenda {
-namespace {
-
-char UpperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-
-}  // namespace
 
 uint64_t FoldedKeyHash(std::string_view key) {
     // Eight octets at a time: keys are 255 octets, mostly padding, and hashed on every lookup.
-    constexpr uint64_t kOnes = 0x0101010101010101ull;
     constexpr uint64_t kPrime = 0x100000001b3ull;
     uint64_t hash = 14695981039346656037ull ^ key.size();
     size_t i = 0;
     for (; i + 8 <= key.size(); i += 8) {
         uint64_t word;
         std::memcpy(&word, key.data() + i, sizeof word);
-        // Bit 7 of each octet: an ASCII 'a' to 'z'. No octet carries into the next.
-        const uint64_t low7 = word & (0x7F * kOnes);
-        const uint64_t atLeastA = low7 + (0x80 - 'a') * kOnes;
-        const uint64_t aboveZ = low7 + (0x80 - 'z' - 1) * kOnes;
-        const uint64_t lower = atLeastA & ~aboveZ & ~word & (0x80 * kOnes);
-        word ^= lower >> 2;  // clears bit 5 of each lower-case letter
+        word ^= LowerCaseLetterBits(word);
         hash = (hash ^ word) * kPrime;
         hash ^= hash >> 29;
     }

@@ -59,6 +59,9 @@ TEST_F(CacheDatabaseTest, StoreEditsInPlaceOrReplacesTheWholeChain) {
 
     ASSERT_TRUE(cache_->CacheStore(key, EveryByte(248, 2)));
     EXPECT_EQ(Record(key)->rowid, firstRow);
+    ASSERT_TRUE(cache_->CacheStore(key, EveryByte(248, 2)));  // the same reply again
+    EXPECT_EQ(Record(key)->rowid, firstRow);
+    EXPECT_EQ(cache_->CacheLookup(key), EveryByte(248, 2));
     ASSERT_TRUE(cache_->CacheStore(key, EveryByte(249, 3)));
     EXPECT_NE(Record(key)->rowid, firstRow);
 
@@ -139,6 +142,22 @@ TEST_F(CacheDatabaseTest, KeysMatchWithoutRegardToAsciiCaseOnly) {
 
     ASSERT_TRUE(cache_->CacheStore(CacheKey("\xe9"), "latin"));
     EXPECT_EQ(cache_->CacheLookup(CacheKey("\xc9")), "");
+}
+
+TEST(CacheRecordTest, IndexKeyUpperCasesAsciiLettersOnlyAtEveryOffset) {
+    // Every octet value at every place in an eight-octet word, and in a tail shorter than one.
+    for (size_t size : {263u, 7u}) {
+        for (size_t seed = 0; seed < 256; seed += size < 256 ? 7 : 1) {
+            const std::string key = EveryByte(size, seed);
+            const std::string upper = IndexKey(key);
+            ASSERT_EQ(upper.size(), key.size());
+            for (size_t i = 0; i < key.size(); ++i) {
+                const char c = key[i];
+                const char expected = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+                ASSERT_EQ(upper[i], expected) << "seed " << seed << " at " << i;
+            }
+        }
+    }
 }
 
 TEST_F(CacheDatabaseTest, DeletesRemoveWholeChainsAndOversizeValuesAreRefused) {
