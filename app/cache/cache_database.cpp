@@ -176,7 +176,10 @@ bool CacheDatabase::StoreChain(std::string_view key, std::string_view value) {
         if (found == ReadResult::kAbsent) {
             return InsertRecord(headKey, MakeLastChunk(value)) && commit();
         }
-        if (ParseChunk(head).kind == ChunkView::Kind::kLast) {
+        const ChunkView view = ParseChunk(head);
+        if (view.kind == ChunkView::Kind::kLast) {
+            // The other servers asked mostly send the very reply the first one did.
+            if (view.value == value) return commit();
             return UpdateRecord(headKey, MakeLastChunk(value)) && commit();
         }
     }
