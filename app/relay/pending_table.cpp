@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/config/ascii_case.h"
+#include "app/relay/counter_math.h"
 
 namespace quenda {
 
@@ -50,52 +51,78 @@ PendingTable::PendingTable() {
     spareNodes_.reserve(kPendingSlots);
 }
 
+PendingTable::Summary PendingTable::Summarize(const PendingRequest& request) {
+    Summary summary;
+    summary.start = request.StartTick;
+    for (size_t server = 0; server < request.ServerReplied.size(); ++server) {
+        if (request.ServerReplied[server]) summary.replied |= static_cast<uint16_t>(1u << server);
+    }
+    summary.cacheAnswered = request.CacheTick.has_value();
+    summary.serverAnswered = request.ServerTick.has_value();
+    return summary;
+}
+
+void PendingTable::Put(int position, const PendingRequest& request) {
+    const auto p = static_cast<size_t>(position);
+    slots_[p] = request;  // assignment reuses the slot's string buffers
+    summaries_[p] = Summarize(request);
+    Index(position);
+}
+
 void PendingTable::Index(int position) {
-    const std::string& key = (*this)[position].Key;
+    const auto p = static_cast<size_t>(position);
+    const std::string& key = slots_[p].Key;
     auto found = byKey_.find(std::string_view(key));
     if (found == byKey_.end()) {
         if (spareNodes_.empty()) {
-            found = byKey_.emplace(key, std::vector<int>()).first;
+            found = byKey_.emplace(key, KeySlots()).first;
         } else {
             KeyIndex::node_type node = std::move(spareNodes_.back());
             spareNodes_.pop_back();
             node.key() = key;  // reuses the buffers of a key that left
-            node.mapped().clear();
+            node.mapped().positions.clear();
+            node.mapped().waiting = 0;
             found = byKey_.insert(std::move(node)).position;
         }
     }
-    std::vector<int>& positions = found->second;
-    const auto p = static_cast<size_t>(position);
-    keyPositions_[p] = &positions;
-    indexInKey_[p] = static_cast<int>(positions.size());
-    positions.push_back(position);
+    KeySlots& slots = found->second;
+    keySlots_[p] = &slots;
+    indexInKey_[p] = static_cast<int>(slots.positions.size());
+    slots.positions.push_back(position);
+    if (summaries_[p].IsWaiting()) {
+        ++slots.waiting;
+        ++waitingCount_;
+    }
 }
 
 void PendingTable::Unindex(int position) {
     const auto p = static_cast<size_t>(position);
-    std::vector<int>& positions = *keyPositions_[p];
+    KeySlots& slots = *keySlots_[p];
+    if (summaries_[p].IsWaiting()) {
+        --slots.waiting;
+        --waitingCount_;
+    }
+    std::vector<int>& positions = slots.positions;
     const int moved = positions.back();
     positions[static_cast<size_t>(indexInKey_[p])] = moved;
     indexInKey_[static_cast<size_t>(moved)] = indexInKey_[p];
     positions.pop_back();
-    keyPositions_[p] = nullptr;
+    keySlots_[p] = nullptr;
     if (positions.empty()) {
-        spareNodes_.push_back(byKey_.extract(byKey_.find(std::string_view((*this)[position].Key))));
+        spareNodes_.push_back(byKey_.extract(byKey_.find(std::string_view(slots_[p].Key))));
     }
 }
 
 bool PendingTable::Append(const PendingRequest& request) {
     if (IsFull()) return false;
-    (*this)[pendingCount_] = request;  // assignment reuses the slot's string buffers
-    Index(pendingCount_);
+    Put(pendingCount_, request);
     ++pendingCount_;
     return true;
 }
 
 void PendingTable::Replace(int position, const PendingRequest& request) {
-    if (keyPositions_[static_cast<size_t>(position)] != nullptr) Unindex(position);
-    (*this)[position] = request;
-    Index(position);
+    if (keySlots_[static_cast<size_t>(position)] != nullptr) Unindex(position);
+    Put(position, request);
 }
 
 void PendingTable::RemovePending(int position) {
@@ -104,13 +131,14 @@ void PendingTable::RemovePending(int position) {
     Unindex(position);
     if (position != last) {
         // A swap rather than a copy keeps every slot's buffers allocated for reuse.
-        std::swap((*this)[position], (*this)[last]);
         const auto from = static_cast<size_t>(last);
         const auto to = static_cast<size_t>(position);
-        keyPositions_[to] = keyPositions_[from];
+        std::swap(slots_[to], slots_[from]);
+        summaries_[to] = summaries_[from];
+        keySlots_[to] = keySlots_[from];
         indexInKey_[to] = indexInKey_[from];
-        (*keyPositions_[to])[static_cast<size_t>(indexInKey_[to])] = position;
-        keyPositions_[from] = nullptr;
+        keySlots_[to]->positions[static_cast<size_t>(indexInKey_[to])] = position;
+        keySlots_[from] = nullptr;
     }
     --pendingCount_;
 }
@@ -119,16 +147,50 @@ void PendingTable::Clear() {
     while (pendingCount_ > 0) RemovePending(pendingCount_ - 1);
 }
 
-int PendingTable::WaitingCount() const {
-    int waiting = 0;
-    for (int i = 0; i < pendingCount_; ++i) waiting += (*this)[i].IsWaiting() ? 1 : 0;
-    return waiting;
+void PendingTable::StopWaiting(int position) {
+    --keySlots_[static_cast<size_t>(position)]->waiting;
+    --waitingCount_;
+}
+
+void PendingTable::MarkCacheAnswered(int position, Tick when) {
+    const auto p = static_cast<size_t>(position);
+    if (summaries_[p].IsWaiting()) StopWaiting(position);
+    summaries_[p].cacheAnswered = true;
+    slots_[p].CacheTick = when;
+}
+
+void PendingTable::MarkServerAnswered(int position, Tick when) {
+    const auto p = static_cast<size_t>(position);
+    if (summaries_[p].IsWaiting()) StopWaiting(position);
+    summaries_[p].serverAnswered = true;
+    slots_[p].ServerTick = when;
+}
+
+void PendingTable::MarkServerReplied(int position, int server) {
+    const auto p = static_cast<size_t>(position);
+    summaries_[p].replied |= static_cast<uint16_t>(1u << server);
+    slots_[p].ServerReplied[static_cast<size_t>(server)] = true;
+}
+
+void PendingTable::RecordNegativeReply(int position, std::string_view reply) {
+    PendingRequest& slot = slots_[static_cast<size_t>(position)];
+    if (slot.NegativeCount == -1) {
+        slot.NegativeCount = 1;
+    } else {
+        AddIfFits(slot.NegativeCount, 1);
+    }
+    slot.NegativeReply.assign(reply);
+}
+
+const PendingTable::KeySlots* PendingTable::SlotsOfKey(const KeyToMatch& key) const {
+    const auto found = byKey_.find(key);
+    return found == byKey_.end() ? nullptr : &found->second;
 }
 
 std::span<const int> PendingTable::PositionsOfKey(const KeyToMatch& key) const {
-    const auto found = byKey_.find(key);
-    if (found == byKey_.end()) return {};
-    return found->second;
+    const KeySlots* slots = SlotsOfKey(key);
+    if (slots == nullptr) return {};
+    return slots->positions;
 }
 
 template <typename Predicate>
@@ -136,9 +198,9 @@ int PendingTable::FindOldest(Tick now, Predicate matches) const {
     int found = -1;
     uint32_t foundAge = 0;
     for (int i = 0; i < pendingCount_; ++i) {
-        const PendingRequest& slot = (*this)[i];
-        if (!matches(slot)) continue;
-        const uint32_t age = TicksBetween(slot.StartTick, now);
+        const Summary& summary = summaries_[static_cast<size_t>(i)];
+        if (!matches(summary)) continue;
+        const uint32_t age = TicksBetween(summary.start, now);
         if (found < 0 || age > foundAge) {
             found = i;
             foundAge = age;
@@ -148,14 +210,15 @@ int PendingTable::FindOldest(Tick now, Predicate matches) const {
 }
 
 template <typename Predicate>
-int PendingTable::FindOldestOfKey(const KeyToMatch& key, Tick now, Predicate matches) const {
+int PendingTable::FindOldestOfKey(const KeySlots* slots, Tick now, Predicate matches) const {
     int found = -1;
+    if (slots == nullptr) return found;
     uint32_t foundAge = 0;
     // The list is in no order, so equal ages fall back on the position as a scan would.
-    for (const int i : PositionsOfKey(key)) {
-        const PendingRequest& slot = (*this)[i];
-        if (!matches(slot)) continue;
-        const uint32_t age = TicksBetween(slot.StartTick, now);
+    for (const int i : slots->positions) {
+        const Summary& summary = summaries_[static_cast<size_t>(i)];
+        if (!matches(i, summary)) continue;
+        const uint32_t age = TicksBetween(summary.start, now);
         if (found < 0 || age > foundAge || (age == foundAge && i < found)) {
             found = i;
             foundAge = age;
@@ -165,23 +228,26 @@ int PendingTable::FindOldestOfKey(const KeyToMatch& key, Tick now, Predicate mat
 }
 
 int PendingTable::FindOldestWaiting(const KeyToMatch& key, Tick now) const {
-    return FindOldestOfKey(key, now, [](const PendingRequest& slot) { return slot.IsWaiting(); });
+    const KeySlots* slots = SlotsOfKey(key);
+    if (slots == nullptr || slots->waiting == 0) return -1;
+    return FindOldestOfKey(slots, now, [](int, const Summary& s) { return s.IsWaiting(); });
 }
 
 int PendingTable::FindOldestCacheAnswered(const KeyToMatch& key, Tick now) const {
-    return FindOldestOfKey(key, now,
-                           [](const PendingRequest& slot) { return slot.CacheTick.has_value(); });
+    return FindOldestOfKey(SlotsOfKey(key), now,
+                           [](int, const Summary& s) { return s.cacheAnswered; });
 }
 
 int PendingTable::FindOldestUncredited(const KeyToMatch& key, int server, Tick now) const {
-    const auto flag = static_cast<size_t>(server);
-    return FindOldestOfKey(key, now, [&key, flag](const PendingRequest& slot) {
-        return !slot.ServerReplied[flag] && slot.Key == key.text;
+    const auto bit = static_cast<uint16_t>(1u << server);
+    return FindOldestOfKey(SlotsOfKey(key), now, [this, &key, bit](int i, const Summary& s) {
+        return (s.replied & bit) == 0 && (*this)[i].Key == key.text;
     });
 }
 
 int PendingTable::FindOldestSettled(Tick now) const {
-    return FindOldest(now, [](const PendingRequest& slot) { return !slot.IsWaiting(); });
+    if (waitingCount_ == pendingCount_) return -1;
+    return FindOldest(now, [](const Summary& s) { return !s.IsWaiting(); });
 }
 
 }  // namespace quenda

@@ -19,8 +19,7 @@ inline constexpr int kPendingSlots = 1400;
 inline constexpr size_t kClientAddressLength = 40;
 
 // One client request, from its arrival until the sweep frees it.
-// What the table's scans read comes first, on one cache line of its own.
-struct alignas(64) PendingRequest {
+struct PendingRequest {
     Tick StartTick = 0;              // when the request was taken
     std::optional<Tick> CacheTick;   // when it was answered from the cache
     std::optional<Tick> ServerTick;  // when a name server (or the sweep) answered it
@@ -51,9 +50,10 @@ struct KeyToMatch {
 
 // Slots 0 to PendingCount() - 1 are in use and the table stays packed. The finders return a
 // position or -1; "oldest" is the slot with the greatest age at `now` (ticks modulo 2^32), the
-// lower position on equal ages. A slot's Key changes only through Append and Replace: the
-// table keeps the positions of each key (ignoring letter case) so that finders look at the
-// slots of that key alone, and pick exactly the slot a scan of the whole table would.
+// lower position on equal ages. A slot changes only through the table: the table keeps what
+// the finders read of every slot (its start, answers and credits) in a compact summary beside
+// it, and the positions of each key (ignoring letter case), so that finders look at the
+// summaries of that key's slots alone and pick exactly the slot a scan of the whole table would.
 class PendingTable {
   public:
     PendingTable();
@@ -62,7 +62,6 @@ class PendingTable {
 
     int PendingCount() const { return pendingCount_; }
     bool IsFull() const { return pendingCount_ >= kPendingSlots; }
-    PendingRequest& operator[](int position) { return slots_[static_cast<size_t>(position)]; }
     const PendingRequest& operator[](int position) const {
         return slots_[static_cast<size_t>(position)];
     }
@@ -80,8 +79,15 @@ class PendingTable {
     // Forgets every slot.
     void Clear();
 
+    // What happens to a slot in the table (each position must be in use).
+    void MarkCacheAnswered(int position, Tick when);   // CacheTick = when
+    void MarkServerAnswered(int position, Tick when);  // ServerTick = when
+    void MarkServerReplied(int position, int server);  // ServerReplied[server] = true
+    // One more negative reply, kept as the slot's last one.
+    void RecordNegativeReply(int position, std::string_view reply);
+
     // Number of waiting slots.
-    int WaitingCount() const;
+    int WaitingCount() const { return waitingCount_; }
 
     // The positions of the slots whose key equals key ignoring letter case, in no particular
     // order; valid until the table next changes a key, a position or its count.
@@ -101,6 +107,20 @@ class PendingTable {
     int FindOldestSettled(Tick now) const;
 
   private:
+    // What the finders read of one slot: eight octets, where the slot itself spans several
+    // cache lines, so a scan of a key with hundreds of slots stays cheap.
+    struct Summary {
+        Tick start = 0;
+        uint16_t replied = 0;  // bit n: ServerReplied[n]
+        bool cacheAnswered = false;
+        bool serverAnswered = false;
+        bool IsWaiting() const { return !cacheAnswered && !serverAnswered; }
+    };
+    // The slots of one key (ignoring case), and how many of them wait.
+    struct KeySlots {
+        std::vector<int> positions;
+        int waiting = 0;
+    };
     struct FoldedHash {
         using is_transparent = void;
         size_t operator()(std::string_view key) const;
@@ -116,22 +136,28 @@ class PendingTable {
             return (*this)(a, b.text);
         }
     };
-    // Positions of the slots of one key (ignoring case), by the spelling of its first slot.
-    using KeyIndex = std::unordered_map<std::string, std::vector<int>, FoldedHash, FoldedEqual>;
+    // Slots of each key, by the spelling of the key's first slot.
+    using KeyIndex = std::unordered_map<std::string, KeySlots, FoldedHash, FoldedEqual>;
 
+    static Summary Summarize(const PendingRequest& request);
     template <typename Predicate>
     int FindOldest(Tick now, Predicate matches) const;
+    const KeySlots* SlotsOfKey(const KeyToMatch& key) const;
     template <typename Predicate>
-    int FindOldestOfKey(const KeyToMatch& key, Tick now, Predicate matches) const;
+    int FindOldestOfKey(const KeySlots* slots, Tick now, Predicate matches) const;
+    void Put(int position, const PendingRequest& request);
     void Index(int position);
     void Unindex(int position);
+    void StopWaiting(int position);
 
     std::array<PendingRequest, kPendingSlots> slots_;
+    std::array<Summary, kPendingSlots> summaries_{};
     int pendingCount_ = 0;
+    int waitingCount_ = 0;
     KeyIndex byKey_;
-    std::array<std::vector<int>*, kPendingSlots> keyPositions_{};  // the slot's list in byKey_
-    std::array<int, kPendingSlots> indexInKey_{};                  // its place in that list
-    std::vector<KeyIndex::node_type> spareNodes_;  // emptied entries, reused without allocating
+    std::array<KeySlots*, kPendingSlots> keySlots_{};  // the slot's entry in byKey_
+    std::array<int, kPendingSlots> indexInKey_{};      // its place in that entry's positions
+    std::vector<KeyIndex::node_type> spareNodes_;      // emptied entries, reused without allocating
 };
 
 }  // namespace quenda

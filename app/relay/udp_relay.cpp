@@ -126,17 +126,17 @@ void UdpRelay::DeliverAnswer(const std::string& key, std::string_view reply,
     bool first = true;
     for (int i = env_.table.FindOldestWaiting(match, env_.clock.Now()); i >= 0;
          i = env_.table.FindOldestWaiting(match, env_.clock.Now())) {
-        PendingRequest& slot = env_.table[i];
+        const PendingRequest& slot = env_.table[i];
         const Tick now = env_.clock.Now();
         const uint32_t elapsed = TicksBetween(slot.StartTick, now);
         std::string serverName;
         if (fromCache) {
-            slot.CacheTick = now;
+            env_.table.MarkCacheAnswered(i, now);
             AddIfFits(env_.counters.ACACHE, 1);
         } else {
             AddIfFits(env_.counters.ADNS, 1);
             serverName = AnsweringServerName(source);
-            slot.ServerTick = now;
+            env_.table.MarkServerAnswered(i, now);
         }
         if (first && env_.options.LOG_DETAIL != 1) {
             LogAnswer(source, serverName, key, reply, elapsed);
@@ -150,12 +150,12 @@ void UdpRelay::DeliverAnswer(const std::string& key, std::string_view reply,
     const Tick now = env_.clock.Now();
     const int cached = env_.table.FindOldestCacheAnswered(match, now);
     if (cached < 0) return;
-    PendingRequest& slot = env_.table[cached];
+    const PendingRequest& slot = env_.table[cached];
     if (fromCache) {
-        slot.CacheTick = now;
+        env_.table.MarkCacheAnswered(cached, now);
     } else if (!slot.ServerTick) {
         if (!env_.options.cacheDisabled) env_.counters.WTIME += TicksBetween(*slot.CacheTick, now);
-        slot.ServerTick = now;
+        env_.table.MarkServerAnswered(cached, now);
     }
 }
 
@@ -170,14 +170,8 @@ void UdpRelay::LogAnswer(std::string_view source, const std::string& serverName,
 
 void UdpRelay::StoreNegativeReply(const std::string& key, std::string_view reply) {
     for (const int i : env_.table.PositionsOfKey(KeyToMatch(key))) {
-        PendingRequest& slot = env_.table[i];
-        if (!slot.IsWaiting() || slot.Key != key) continue;
-        if (slot.NegativeCount == -1) {
-            slot.NegativeCount = 1;
-        } else {
-            AddIfFits(slot.NegativeCount, 1);
-        }
-        slot.NegativeReply.assign(reply);
+        const PendingRequest& slot = env_.table[i];
+        if (slot.IsWaiting() && slot.Key == key) env_.table.RecordNegativeReply(i, reply);
     }
 }
 
@@ -194,10 +188,9 @@ void UdpRelay::CreditReplyTime(const std::string& key, const std::string& addres
     bool first = true;
     for (int i = env_.table.FindOldestUncredited(match, server, now); i >= 0;
          i = env_.table.FindOldestUncredited(match, server, now)) {
-        PendingRequest& slot = env_.table[i];
-        slot.ServerReplied[static_cast<size_t>(server)] = true;
+        env_.table.MarkServerReplied(i, server);
         if (first) {
-            AddIfFits(credited.ATIME, TicksBetween(slot.StartTick, now));
+            AddIfFits(credited.ATIME, TicksBetween(env_.table[i].StartTick, now));
             AddIfFits(credited.NATIME, 1);
             first = false;
         }

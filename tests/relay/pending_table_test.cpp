@@ -51,23 +51,32 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 void ExpectFindersMatchScan(const PendingTable& table, Tick now) {
+    EXPECT_EQ(table.FindOldestSettled(now),
+              ScanOldest(table, now, [](const PendingRequest& s) { return !s.IsWaiting(); }));
+    int waiting = 0;
+    for (int i = 0; i < table.PendingCount(); ++i) waiting += table[i].IsWaiting() ? 1 : 0;
+    EXPECT_EQ(table.WaitingCount(), waiting);
     for (const std::string& key : kKeys) {
         const KeyToMatch match(key);
         EXPECT_EQ(table.FindOldestWaiting(match, now),
-                  ScanOldest(table, now, [&](const PendingRequest& s) {
-                      return s.IsWaiting() && SameIgnoringCase(s.Key, key);
-                  }))
+                  ScanOldest(table, now,
+                             [&](const PendingRequest& s) {
+                                 return s.IsWaiting() && SameIgnoringCase(s.Key, key);
+                             }))
             << key;
         EXPECT_EQ(table.FindOldestCacheAnswered(match, now),
-                  ScanOldest(table, now, [&](const PendingRequest& s) {
-                      return s.CacheTick && SameIgnoringCase(s.Key, key);
-                  }))
+                  ScanOldest(table, now,
+                             [&](const PendingRequest& s) {
+                                 return s.CacheTick && SameIgnoringCase(s.Key, key);
+                             }))
             << key;
         for (int server : {0, 9}) {
             EXPECT_EQ(table.FindOldestUncredited(match, server, now),
-                      ScanOldest(table, now, [&](const PendingRequest& s) {
-                          return !s.ServerReplied[static_cast<size_t>(server)] && s.Key == key;
-                      }))
+                      ScanOldest(table, now,
+                                 [&](const PendingRequest& s) {
+                                     return !s.ServerReplied[static_cast<size_t>(server)] &&
+                                            s.Key == key;
+                                 }))
                 << key << " server " << server;
         }
         std::vector<int> listed(table.PositionsOfKey(match).begin(),
@@ -104,9 +113,13 @@ TEST(PendingTableTest, FindersPickTheSlotAScanPicksThroughEveryChange) {
             table->RemovePending(pick(count));
         } else if (action < 11 && count > 0) {
             // What the relay does to a slot in place: answer it, credit a server.
-            PendingRequest& slot = (*table)[pick(count)];
-            slot.ServerTick = ticks[pick(6)];
-            slot.ServerReplied[9] = true;
+            const int position = pick(count);
+            if (pick(2) == 0) {
+                table->MarkServerAnswered(position, ticks[pick(6)]);
+            } else {
+                table->MarkCacheAnswered(position, ticks[pick(6)]);
+            }
+            table->MarkServerReplied(position, 9);
         } else {
             table->Append(request);
         }
@@ -146,7 +159,7 @@ TEST(PendingTableTest, EqualAgesGoToTheLowerPositionAfterSlotsMove) {
     table->RemovePending(0);  // position 3 moves into 0
     ASSERT_EQ(table->PendingCount(), 3);
     EXPECT_EQ(table->FindOldestWaiting(KeyToMatch(kKeys[1]), 200), 0);
-    (*table)[0].CacheTick = 150;
+    table->MarkCacheAnswered(0, 150);
     EXPECT_EQ(table->FindOldestWaiting(KeyToMatch(kKeys[1]), 200), 2);
     EXPECT_EQ(table->FindOldestWaiting(KeyToMatch(kKeys[3]), 200), 1);
 }
