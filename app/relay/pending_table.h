@@ -112,6 +112,7 @@ class PendingTable {
     struct Summary {
         Tick start = 0;
         uint16_t replied = 0;  // bit n: ServerReplied[n]
+        static_assert(kUsedNameServers <= 16, "a credit bit per server");
         bool cacheAnswered = false;
         bool serverAnswered = false;
         bool IsWaiting() const { return !cacheAnswered && !serverAnswered; }

@@ -95,30 +95,46 @@ TEST_F(CacheDatabaseTest, BatchedStoresAreSeenAtOnceAndReachTheFileOnCommit) {
 }
 
 TEST_F(CacheDatabaseTest, AFailedStoreInsideABatchUndoesOnlyItself) {
-    // Continuation records (short keys) are refused, so any store of a chain fails halfway.
+    // Refused: continuation records (short keys), so any store of a chain fails halfway; any
+    // new record for BARRED; any change to LOCKED.
     {
         SqliteConnection other;
         ASSERT_EQ(other.Open(dir_.Path() / kCacheFileName, SQLITE_OPEN_READWRITE), SQLITE_OK);
-        ASSERT_EQ(
-            other.Execute("CREATE TRIGGER refuse BEFORE INSERT ON ipcache "
-                          "WHEN length(NEW.IPNAME) < 255 BEGIN SELECT RAISE(ABORT, 'no'); END"),
-            SQLITE_OK);
+        int triggers = 0;
+        const auto refuse = [&](const char* change, const char* when) {
+            const std::string sql = "CREATE TRIGGER t" + std::to_string(++triggers) + " BEFORE " +
+                                    change + " ON ipcache WHEN " + when +
+                                    " BEGIN SELECT RAISE(ABORT, 'no'); END";
+            return other.Execute(sql.c_str());
+        };
+        ASSERT_EQ(refuse("INSERT", "length(NEW.IPNAME) < 255"), SQLITE_OK);
+        ASSERT_EQ(refuse("INSERT", "CAST(NEW.IPNAME AS TEXT) LIKE 'BARRED %'"), SQLITE_OK);
+        ASSERT_EQ(refuse("UPDATE", "CAST(OLD.IPNAME AS TEXT) LIKE 'LOCKED %'"), SQLITE_OK);
     }
+    ASSERT_TRUE(cache_->CacheStore(CacheKey("LOCKED"), "fixed"));
     cache_->SetStoreBatching(true);
     ASSERT_TRUE(cache_->CacheStore(CacheKey("KEPT"), "old"));
     ASSERT_TRUE(cache_->CacheStore(CacheKey("KEPT"), "new"));  // edited in place
+    ASSERT_TRUE(cache_->CacheStore(CacheKey("KEPT"), "new"));  // the same reply again
     ASSERT_TRUE(cache_->CacheStore(CacheKey("OTHER"), "x"));
 
     EXPECT_FALSE(cache_->CacheStore(CacheKey("KEPT"), EveryByte(700)));
     EXPECT_FALSE(cache_->CacheStore(CacheKey("FRESH"), EveryByte(300)));
+    EXPECT_FALSE(cache_->CacheStore(CacheKey("BARRED"), "y"));
+    EXPECT_FALSE(cache_->CacheStore(CacheKey("LOCKED"), "changed"));
     EXPECT_EQ(cache_->CacheLookup(CacheKey("KEPT")), "new");
     EXPECT_EQ(cache_->CacheLookup(CacheKey("FRESH")), "");
+    EXPECT_EQ(cache_->CacheLookup(CacheKey("BARRED")), "");
+    EXPECT_EQ(cache_->CacheLookup(CacheKey("LOCKED")), "fixed");
+    ASSERT_TRUE(cache_->CacheStore(CacheKey("LAST"), "z"));  // the batch goes on
 
     ASSERT_TRUE(cache_->CommitStores());
     std::vector<std::string> names;
     for (const RawRecord& record : Records()) names.push_back(record.name);
-    EXPECT_EQ(names, (std::vector<std::string>{CacheKey("KEPT"), CacheKey("OTHER")}));
+    EXPECT_EQ(names, (std::vector<std::string>{CacheKey("LOCKED"), CacheKey("KEPT"),
+                                               CacheKey("OTHER"), CacheKey("LAST")}));
     EXPECT_EQ(Record(CacheKey("KEPT"))->chunk, MakeLastChunk("new"));
+    EXPECT_EQ(Record(CacheKey("LOCKED"))->chunk, MakeLastChunk("fixed"));
 }
 
 TEST_F(CacheDatabaseTest, BatchCommitsItselfWhenFullAndWhenTheCacheCloses) {

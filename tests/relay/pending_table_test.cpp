@@ -70,7 +70,7 @@ void ExpectFindersMatchScan(const PendingTable& table, Tick now) {
                                  return s.CacheTick && SameIgnoringCase(s.Key, key);
                              }))
             << key;
-        for (int server : {0, 9}) {
+        for (int server = 0; server < kUsedNameServers; ++server) {
             EXPECT_EQ(table.FindOldestUncredited(match, server, now),
                       ScanOldest(table, now,
                                  [&](const PendingRequest& s) {
@@ -104,7 +104,7 @@ TEST(PendingTableTest, FindersPickTheSlotAScanPicksThroughEveryChange) {
         PendingRequest request = Request(kKeys[static_cast<size_t>(pick(5))], ticks[pick(6)]);
         if (pick(3) == 0) request.CacheTick = ticks[pick(6)];
         if (pick(3) == 0) request.ServerTick = ticks[pick(6)];
-        request.ServerReplied[0] = pick(2) == 0;
+        for (bool& replied : request.ServerReplied) replied = pick(2) == 0;
         if (action == 0 && pick(10) == 0) {
             table->Clear();
         } else if (action < 4 && count > 0) {
@@ -119,7 +119,7 @@ TEST(PendingTableTest, FindersPickTheSlotAScanPicksThroughEveryChange) {
             } else {
                 table->MarkCacheAnswered(position, ticks[pick(6)]);
             }
-            table->MarkServerReplied(position, 9);
+            table->MarkServerReplied(position, pick(kUsedNameServers));
         } else {
             table->Append(request);
         }
