@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "app/relay/dns_codec.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -32,15 +34,8 @@ std::string Query(uint16_t id, const std::string& name) {
     q.push_back(static_cast<char>(id >> 8));
     q.push_back(static_cast<char>(id & 0xFF));
     q += std::string("\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00", 10);  // RD, one question
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t dot = name.find('.', start);
-        if (dot == std::string::npos) dot = name.size();
-        q.push_back(static_cast<char>(dot - start));
-        q.append(name, start, dot - start);
-        start = dot + 1;
-    }
-    q += std::string("\x00\x00\x01\x00\x01", 5);
+    q += quenda::EncodeName(name);
+    q += std::string("\x00\x01\x00\x01", 4);  // type A, class IN
     return q;
 }
 
@@ -54,7 +49,8 @@ struct Run {
     void Receive(Clock::time_point until) {
         unsigned char buffer[4096];
         for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
             pollfd p{fd, POLLIN, 0};
             if (::poll(&p, 1, std::max<int>(0, static_cast<int>(left.count()))) <= 0) return;
             const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
@@ -143,7 +139,8 @@ int main(int argc, char** argv) {
         }
         std::fill(run.sentAt.begin(), run.sentAt.end(), begin);
         while (sent < count) {
-            const int n = ::sendmmsg(run.fd, messages.data() + sent, static_cast<unsigned>(count - sent), 0);
+            const int n =
+                ::sendmmsg(run.fd, messages.data() + sent, static_cast<unsigned>(count - sent), 0);
             if (n <= 0) break;
             sent += n;
         }
@@ -154,11 +151,14 @@ int main(int argc, char** argv) {
             run.Receive(due);
             run.sentAt[static_cast<size_t>(i)] = Clock::now();
             const std::string& q = queries[static_cast<size_t>(i)];
-            if (::sendto(run.fd, q.data(), q.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) > 0) ++sent;
+            if (::sendto(run.fd, q.data(), q.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                         sizeof to) > 0)
+                ++sent;
         }
     }
     const auto lastSend = Clock::now();
-    const auto deadline = lastSend + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(waitSeconds));
+    const auto deadline = lastSend + std::chrono::duration_cast<Clock::duration>(
+                                         std::chrono::duration<double>(waitSeconds));
     while (run.answered < sent && Clock::now() < deadline) run.Receive(deadline);
     ::close(run.fd);
 
@@ -171,11 +171,14 @@ int main(int argc, char** argv) {
     for (double ms : latencies) sum += ms;
     auto at = [&latencies](double q) {
         if (latencies.empty()) return 0.0;
-        return latencies[std::min(latencies.size() - 1, static_cast<size_t>(q * static_cast<double>(latencies.size())))];
+        return latencies[std::min(latencies.size() - 1,
+                                  static_cast<size_t>(q * static_cast<double>(latencies.size())))];
     };
-    const long sendMicros = std::chrono::duration_cast<std::chrono::microseconds>(lastSend - begin).count();
-    std::printf("sent %d answered %d lost %d send_us %ld avg_ms %.3f p50_ms %.3f p99_ms %.3f\n", sent,
-                run.answered, sent - run.answered, sendMicros,
-                latencies.empty() ? 0.0 : sum / static_cast<double>(latencies.size()), at(0.50), at(0.99));
+    const long sendMicros =
+        std::chrono::duration_cast<std::chrono::microseconds>(lastSend - begin).count();
+    std::printf("sent %d answered %d lost %d send_us %ld avg_ms %.3f p50_ms %.3f p99_ms %.3f\n",
+                sent, run.answered, sent - run.answered, sendMicros,
+                latencies.empty() ? 0.0 : sum / static_cast<double>(latencies.size()), at(0.50),
+                at(0.99));
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/relay/dns_codec.h"
 #include "app/relay/pending_sweep.h"
 #include "app/relay/udp_relay.h"
 
@@ -57,15 +58,8 @@ std::string Message(const std::string& name, bool reply) {
     std::string m("\x12\x34", 2);
     m += reply ? std::string("\x81\x80\x00\x01\x00\x01\x00\x00\x00\x00", 10)
                : std::string("\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00", 10);
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t dot = name.find('.', start);
-        if (dot == std::string::npos) dot = name.size();
-        m.push_back(static_cast<char>(dot - start));
-        m.append(name, start, dot - start);
-        start = dot + 1;
-    }
-    m += std::string("\x00\x00\x01\x00\x01", 5);
+    m += EncodeName(name);
+    m += std::string("\x00\x01\x00\x01", 4);  // type A, class IN
     if (reply)
         m += std::string("\xc0\x0c\x00\x01\x00\x01\x00\x00\x0e\x10\x00\x04\x0a\x00\x00\x01", 16);
     return m;
