@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "platform/winsock/async_select.h"
 #include "platform/winsock/socket_table.h"
@@ -112,6 +113,13 @@ int Bind(SOCKET s, const WS_sockaddr* name, int namelen) {
         return FailWithErrno(errno, *state);
     }
     state->bound = true;
+    // Bound to every address, the socket learns each datagram's destination, so that its
+    // replies leave from the address the peer wrote to.
+    const int on = 1;
+    if (state->type == WS_SOCK_DGRAM && address.sin_addr.s_addr == htonl(INADDR_ANY) &&
+        ::setsockopt(state->fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) == 0) {
+        state->replySources = std::make_unique<ReplySources>();
+    }
     return 0;
 }
 
@@ -233,6 +241,42 @@ void ReportSender(const sockaddr_in& peer, WS_sockaddr* from, int* fromlen) {
     *fromlen = kSockaddrInSize;
 }
 
+// Notes the local address a datagram just handed over was sent to, for the replies to its sender.
+void RememberDestination(SocketState& state, const sockaddr_in& peer, const msghdr& message) {
+    if (!state.replySources || message.msg_namelen < sizeof(sockaddr_in)) return;
+    if (const std::optional<in_addr> to = DestinationOf(message)) {
+        state.replySources->Remember(peer, *to);
+    }
+}
+
+// Sends from the local address the target last wrote to, when the socket knows one; false when
+// it does not, or that address cannot send any more (it was taken off its interface), so the
+// caller sends as usual.
+bool SendFromItsDestination(const SocketState& state, const char* buf, int len, int flags,
+                            const sockaddr_in& target, ssize_t* sent) {
+    if (!state.replySources) return false;
+    const std::optional<in_addr> local = state.replySources->LocalFor(target);
+    if (!local) return false;
+    iovec part{const_cast<char*>(buf), static_cast<size_t>(len)};
+    alignas(cmsghdr) char control[kPacketInfoSpace]{};
+    msghdr message{};
+    message.msg_name = const_cast<sockaddr_in*>(&target);
+    message.msg_namelen = sizeof target;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* info = CMSG_FIRSTHDR(&message);
+    info->cmsg_level = IPPROTO_IP;
+    info->cmsg_type = IP_PKTINFO;
+    info->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo packet{};
+    packet.ipi_spec_dst = *local;
+    std::memcpy(CMSG_DATA(info), &packet, sizeof packet);
+    *sent = ::sendmsg(state.fd, &message, flags);
+    return *sent >= 0 || (errno != EINVAL && errno != EADDRNOTAVAIL);
+}
+
 // Hands over the held datagram (a copy only, when peeking). Like any datagram it is cut to
 // the caller's buffer, the rest lost, with WSAEMSGSIZE.
 int ReceiveHeld(SocketState& state, char* buf, int len, bool peek, WS_sockaddr* from,
@@ -243,6 +287,8 @@ int ReceiveHeld(SocketState& state, char* buf, int len, bool peek, WS_sockaddr* 
     ReportSender(ahead.from, from, fromlen);
     const size_t length = ahead.length;
     if (!peek) {
+        // Only now is it the datagram being answered.
+        if (state.replySources && ahead.to) state.replySources->Remember(ahead.from, *ahead.to);
         ahead.held = false;
         RearmRead(state);  // also takes back the FD_READ posted for it
     }
@@ -268,11 +314,16 @@ int ReceiveDatagram(SocketState& state, char* buf, int len, WS_sockaddr* from, i
     sockaddr_in peers[2]{};
     iovec parts[2] = {{buf, static_cast<size_t>(len)}, {ahead.bytes.data(), ahead.bytes.size()}};
     mmsghdr messages[2]{};
+    alignas(cmsghdr) char controls[2][kPacketInfoSpace];
     for (int i = 0; i < 2; ++i) {
         messages[i].msg_hdr.msg_name = &peers[i];
         messages[i].msg_hdr.msg_namelen = sizeof peers[i];
         messages[i].msg_hdr.msg_iov = &parts[i];
         messages[i].msg_hdr.msg_iovlen = 1;
+        if (state.replySources) {
+            messages[i].msg_hdr.msg_control = controls[i];
+            messages[i].msg_hdr.msg_controllen = sizeof controls[i];
+        }
     }
     const int got = ::recvmmsg(state.fd, messages, 2, 0, nullptr);
     const int err = errno;
@@ -280,7 +331,10 @@ int ReceiveDatagram(SocketState& state, char* buf, int len, WS_sockaddr* from, i
         ahead.held = true;
         ahead.length = messages[1].msg_len;
         ahead.from = peers[1];
+        // Kept with the datagram: it is answered from this address only once it is handed over.
+        ahead.to = DestinationOf(messages[1].msg_hdr);
     }
+    if (got >= 1) RememberDestination(state, peers[0], messages[0].msg_hdr);
     ahead.drained = got == 1;
     RearmRead(state);  // Winsock re-enables FD_READ with every receive call
     if (got < 0) return FailWithErrno(err, state);
@@ -318,10 +372,16 @@ int RecvFrom(SOCKET s, char* buf, int len, int flags, WS_sockaddr* from, int* fr
     message.msg_namelen = sizeof peer;
     message.msg_iov = &part;
     message.msg_iovlen = 1;
+    alignas(cmsghdr) char control[kPacketInfoSpace];
+    if (state->replySources) {
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+    }
     ssize_t received = ::recvmsg(state->fd, &message, linuxFlags);
     int err = errno;
     RearmRead(*state);  // Winsock re-enables FD_READ with every receive call
     if (received < 0) return FailWithErrno(err, *state);
+    if ((flags & WS_MSG_PEEK) == 0) RememberDestination(*state, peer, message);
     if (message.msg_namelen >= sizeof(sockaddr_in)) ReportSender(peer, from, fromlen);
     // The buffer holds the first part; the rest of the datagram is gone, as on Windows.
     if (state->type != WS_SOCK_STREAM && (message.msg_flags & MSG_TRUNC) != 0) {
@@ -358,8 +418,12 @@ int SendTo(SOCKET s, const char* buf, int len, int flags, const WS_sockaddr* to,
         target = reinterpret_cast<const sockaddr*>(&address);
         targetLength = sizeof address;
     }
-    ssize_t sent = ::sendto(state->fd, buf, static_cast<size_t>(len), linuxFlags, target,
-                            targetLength);
+    ssize_t sent = 0;
+    const bool answered = target != nullptr && state->type == WS_SOCK_DGRAM &&
+                          SendFromItsDestination(*state, buf, len, linuxFlags, address, &sent);
+    if (!answered) {
+        sent = ::sendto(state->fd, buf, static_cast<size_t>(len), linuxFlags, target, targetLength);
+    }
     if (sent < 0) {
         int err = errno;
         if (err == EAGAIN) RearmWrite(*state);
@@ -406,8 +470,8 @@ int IoctlSocket(SOCKET s, int32_t cmd, uint32_t* argp) {
     if (cmd == WS_SIOCATMARK) {
         // Winsock answers TRUE when no urgent data waits to be read.
         char probe;
-        bool urgentWaiting = state->type == WS_SOCK_STREAM &&
-                             ::recv(state->fd, &probe, 1, MSG_OOB | MSG_PEEK) == 1;
+        bool urgentWaiting =
+            state->type == WS_SOCK_STREAM && ::recv(state->fd, &probe, 1, MSG_OOB | MSG_PEEK) == 1;
         *argp = urgentWaiting ? 0 : 1;
         return 0;
     }

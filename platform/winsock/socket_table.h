@@ -5,9 +5,11 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/winmsg/socket_watch.h"
+#include "platform/winsock/reply_sources.h"
 #include "platform/winsock/winsock_types.h"
 
 namespace quenda::wsock {
@@ -19,6 +21,7 @@ struct ReadAhead {
     std::vector<char> bytes;    // room for the largest datagram, made with the first receive
     size_t length = 0;          // of the held datagram
     sockaddr_in from{};         // its sender
+    std::optional<in_addr> to;  // the local address it was sent to, when the socket asks
     bool held = false;          // a datagram waits in bytes
     bool noticePosted = false;  // an FD_READ was posted for it and may still be queued
     bool drained = false;       // the last receive found nothing after its datagram
@@ -26,21 +29,22 @@ struct ReadAhead {
 
 // One open socket. Its SOCKET handle is its file descriptor.
 struct SocketState {
-    int fd = -1;                     // non-blocking, close-on-exec descriptor
-    int type = 0;                    // WS_SOCK_STREAM, WS_SOCK_DGRAM or WS_SOCK_RAW
-    bool bound = false;              // has a local address (bind, connect, sendto, accept)
-    bool listening = false;          // listen succeeded
-    bool connected = false;          // stream socket with a peer
-    int defaultReceiveBuffer = 0;    // SO_RCVBUF as the kernel reported it at creation
-    int defaultSendBuffer = 0;       // SO_SNDBUF likewise
-    int requestedReceiveBuffer = -1; // last SO_RCVBUF asked for; -1 = never
-    int requestedSendBuffer = -1;    // last SO_SNDBUF asked for; -1 = never
-    HWND hwnd = nullptr;             // WSAAsyncSelect window; null = no notifications
-    UINT message = 0;                // WSAAsyncSelect message
-    int32_t events = 0;              // WSAAsyncSelect FD_ bits
+    int fd = -1;                              // non-blocking, close-on-exec descriptor
+    int type = 0;                             // WS_SOCK_STREAM, WS_SOCK_DGRAM or WS_SOCK_RAW
+    bool bound = false;                       // has a local address (bind, connect, sendto, accept)
+    bool listening = false;                   // listen succeeded
+    bool connected = false;                   // stream socket with a peer
+    int defaultReceiveBuffer = 0;             // SO_RCVBUF as the kernel reported it at creation
+    int defaultSendBuffer = 0;                // SO_SNDBUF likewise
+    int requestedReceiveBuffer = -1;          // last SO_RCVBUF asked for; -1 = never
+    int requestedSendBuffer = -1;             // last SO_SNDBUF asked for; -1 = never
+    HWND hwnd = nullptr;                      // WSAAsyncSelect window; null = no notifications
+    UINT message = 0;                         // WSAAsyncSelect message
+    int32_t events = 0;                       // WSAAsyncSelect FD_ bits
     std::unique_ptr<SocketWatch> readWatch;   // FD_READ / FD_ACCEPT
     std::unique_ptr<SocketWatch> writeWatch;  // FD_WRITE
     std::unique_ptr<ReadAhead> readAhead;     // datagram and raw sockets, from the first receive
+    std::unique_ptr<ReplySources> replySources;  // datagram sockets bound to every address
 };
 
 // Whether a datagram waits in the socket's read-ahead.

@@ -28,8 +28,7 @@ class UdpExchangeTest : public WinsockTest {
     }
 
     void Watch(SOCKET s, int32_t events = FD_READ | FD_WRITE) {
-        ASSERT_EQ(ws.WSAAsyncSelect(s, window_, kNotifyMessage, events), 0)
-            << ws.WSAGetLastError();
+        ASSERT_EQ(ws.WSAAsyncSelect(s, window_, kNotifyMessage, events), 0) << ws.WSAGetLastError();
     }
 
     std::string Receive(SOCKET s, int capacity = 2048, uint16_t* fromPort = nullptr) {
@@ -55,7 +54,8 @@ TEST_F(UdpExchangeTest, TwoSocketsTalkThroughNotifications) {
     Watch(a);
     Watch(b);
     // Each socket is told once that it can send.
-    ASSERT_TRUE(RunLoopUntil([&] { return Notices(a, FD_WRITE) == 1 && Notices(b, FD_WRITE) == 1; }));
+    ASSERT_TRUE(
+        RunLoopUntil([&] { return Notices(a, FD_WRITE) == 1 && Notices(b, FD_WRITE) == 1; }));
 
     ASSERT_EQ(SendTo(a, b, "question"), 8);
     ASSERT_TRUE(RunLoopUntil([&] { return Notices(b, FD_READ) == 1; }));
@@ -107,8 +107,8 @@ TEST_F(UdpExchangeTest, ReadLoopGetsEveryDatagramInOrderAndLeavesNoNotificationB
     SOCKET c = OpenUdp();
     SOCKET b = OpenUdp();
     Watch(b, FD_READ);
-    const std::pair<SOCKET, const char*> sent[] = {{a, "one"}, {c, "two"}, {a, "three"},
-                                                   {c, "four"}, {a, "five"}};
+    const std::pair<SOCKET, const char*> sent[] = {
+        {a, "one"}, {c, "two"}, {a, "three"}, {c, "four"}, {a, "five"}};
     for (const auto& [from, text] : sent) ASSERT_GT(SendTo(from, b, text), 0);
     ASSERT_TRUE(RunLoopUntil([&] { return Notices(b, FD_READ) == 1; }));
 
@@ -212,9 +212,9 @@ TEST_F(UdpExchangeTest, SmallReceiveBufferKeepsTheSystemDefault) {
               0);
     int readBack = 0;
     int length = sizeof readBack;
-    ASSERT_EQ(ws.getsockopt(b, WS_SOL_SOCKET, WS_SO_RCVBUF, reinterpret_cast<char*>(&readBack),
-                            &length),
-              0);
+    ASSERT_EQ(
+        ws.getsockopt(b, WS_SOL_SOCKET, WS_SO_RCVBUF, reinterpret_cast<char*>(&readBack), &length),
+        0);
     EXPECT_EQ(readBack, 2048);  // reads back what was asked, as on Windows
 
     // Linux would keep about three of these in a 2048-byte buffer; Windows keeps all.
@@ -265,9 +265,9 @@ TEST_F(UdpExchangeTest, AReceiveBufferAboveTheSystemMaximumIsForcedWhenPrivilege
     }
     int readBack = 0;
     int length = sizeof readBack;
-    ASSERT_EQ(ws.getsockopt(s, WS_SOL_SOCKET, WS_SO_RCVBUF, reinterpret_cast<char*>(&readBack),
-                            &length),
-              0);
+    ASSERT_EQ(
+        ws.getsockopt(s, WS_SOL_SOCKET, WS_SO_RCVBUF, reinterpret_cast<char*>(&readBack), &length),
+        0);
     EXPECT_EQ(readBack, wanted);
 
     // Within the maximum nothing needs forcing and exactly the size asked for is kept.
@@ -305,6 +305,103 @@ TEST_F(UdpExchangeTest, CancelledOrRefusedNotifications) {
     RunLoopFor(30);
     EXPECT_EQ(Notices(b, FD_READ), 0);
     EXPECT_EQ(Receive(b), "lost");
+}
+
+// A plain system socket on 127.0.0.1, as a client's resolver library opens one. Addresses are
+// Winsock's, whose layout is the system's; the layer converts byte orders.
+class SystemUdpClient {
+  public:
+    explicit SystemUdpClient(const WinsockLibrary& ws) : ws_(ws) {
+        fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const WS_sockaddr_in local = At("127.0.0.1", 0);
+        ::bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local);
+        timeval timeout{2, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    }
+    ~SystemUdpClient() { ::close(fd_); }
+    void SendTo(const char* address, uint16_t port, std::string_view data) const {
+        const WS_sockaddr_in to = At(address, port);
+        ::sendto(fd_, data.data(), data.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+                 sizeof to);
+    }
+    bool Connect(const char* address, uint16_t port) const {
+        const WS_sockaddr_in to = At(address, port);
+        return ::connect(fd_, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
+    }
+    // The next datagram and the address it came from; "" on a time-out.
+    std::pair<std::string, std::string> Receive() const {
+        char buffer[512];
+        WS_sockaddr_in from{};
+        socklen_t length = sizeof from;
+        const ssize_t n =
+            ::recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
+        if (n < 0) return {"", ""};
+        return {std::string(buffer, static_cast<size_t>(n)), ws_.inet_ntoa(from.sin_addr)};
+    }
+
+  private:
+    WS_sockaddr_in At(const char* address, uint16_t port) const {
+        WS_sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_port = ws_.htons(port);
+        at.sin_addr.s_addr = ws_.inet_addr(address);
+        return at;
+    }
+
+    const WinsockLibrary& ws_;
+    int fd_ = -1;
+};
+
+TEST_F(UdpExchangeTest, RepliesLeaveFromTheAddressEachDatagramWasSentTo) {
+    SOCKET server = ws.socket(WS_AF_INET, WS_SOCK_DGRAM, 0);
+    WS_sockaddr_in any = Address(0, 0);
+    ASSERT_EQ(ws.bind(server, AsSockaddr(any), sizeof any), 0);
+    const uint16_t port = PortOf(server);
+    // Answers every waiting datagram with its own text, to its sender.
+    const auto answerAll = [&] {
+        int answered = 0;
+        for (;;) {
+            char buffer[512];
+            WS_sockaddr_in from{};
+            int fromLength = sizeof from;
+            const int got = ws.recvfrom(server, buffer, sizeof buffer, 0,
+                                        reinterpret_cast<WS_sockaddr*>(&from), &fromLength);
+            if (got <= 0) return answered;
+            ws.sendto(server, buffer, got, 0, reinterpret_cast<WS_sockaddr*>(&from), fromLength);
+            ++answered;
+        }
+    };
+
+    // Two datagrams of one client to two addresses come in one system call: the second waits
+    // in the read-ahead and must not lend its destination to the first one's reply.
+    SystemUdpClient client(ws);
+    for (const auto& [first, second] :
+         {std::pair{"127.0.0.9", "127.0.0.1"}, std::pair{"127.0.0.1", "127.0.0.9"}}) {
+        client.SendTo(first, port, first);
+        client.SendTo(second, port, second);
+        EXPECT_EQ(answerAll(), 2);
+        EXPECT_EQ(client.Receive(), std::pair(std::string(first), std::string(first)));
+        EXPECT_EQ(client.Receive(), std::pair(std::string(second), std::string(second)));
+    }
+
+    // A connected client takes replies only from the address it asked.
+    SystemUdpClient connected(ws);
+    ASSERT_TRUE(connected.Connect("127.0.0.9", port));
+    connected.SendTo("127.0.0.9", port, "connected");
+    EXPECT_EQ(answerAll(), 1);
+    EXPECT_EQ(connected.Receive().first, "connected");
+
+    // A socket bound to one address sends from it whatever it was asked at.
+    SOCKET bound = OpenUdp();
+    client.SendTo("127.0.0.1", PortOf(bound), "plain");
+    char buffer[16];
+    WS_sockaddr_in from{};
+    int fromLength = sizeof from;
+    ASSERT_EQ(ws.recvfrom(bound, buffer, sizeof buffer, 0, reinterpret_cast<WS_sockaddr*>(&from),
+                          &fromLength),
+              5);
+    ASSERT_EQ(ws.sendto(bound, buffer, 5, 0, reinterpret_cast<WS_sockaddr*>(&from), fromLength), 5);
+    EXPECT_EQ(client.Receive(), std::pair(std::string("plain"), std::string("127.0.0.1")));
 }
 
 }  // namespace
