@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/config/name_server_list.h"
+#include "app/relay/request_class.h"
 #include "platform/tick/tick.h"
 
 namespace quenda {
@@ -30,6 +31,8 @@ struct PendingRequest {
     std::string ClientAddress;   // dotted address of the client, at most 40 characters
     std::string ClientId;        // the request's first two octets, put into every reply it gets
     std::string NegativeReply;   // the last negative reply ("" when none)
+    std::string Question;        // the request's question name in wire form, as its client spelt it
+    ClientEdns Edns;             // the request's EDNS state: which replies its client takes
 
     // Neither the cache nor a name server has answered yet.
     bool IsWaiting() const { return !CacheTick && !ServerTick; }

@@ -75,6 +75,11 @@ bool MayStoreReply(std::string_view reply);
 // upstream, in a form no question key can take (question keys end in a type name).
 std::string OwnKey(std::string_view key, std::string_view idOctets);
 
+// True for a key made by OwnKey.
+inline bool IsOwnKey(std::string_view key) {
+    return key.ends_with('#');
+}
+
 // Appends a minimal OPT record (root owner, kRelayUdpSize, version 0, no flags, no options).
 void AppendMinimalOpt(std::string& message);
 

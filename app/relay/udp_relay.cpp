@@ -4,11 +4,18 @@
 #include "app/relay/counter_math.h"
 #include "app/relay/dns_codec.h"
 #include "app/relay/number_text.h"
+#include "app/relay/reply_shaping.h"
+#include "app/relay/request_class.h"
 
 namespace quenda {
 
 void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string& address,
                                    uint16_t port) {
+    const RequestClass sorted = ClassifyRequest(datagram);
+    if (sorted.use == RequestUse::kNotImplemented || sorted.use == RequestUse::kFormatError) {
+        Refuse(datagram, address, port, sorted);
+        return;
+    }
     const std::string name = GetQueryName(datagram);
     const std::string type = GetQueryType(datagram);
     std::string line = "Q: " + address + " for: " + ShowName(name);
@@ -28,9 +35,15 @@ void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string&
     request.ServerTick.reset();
     request.NegativeCount = -1;
     request.NegativeReply.clear();
+    request.Question.assign(QuestionNameOf(datagram));
+    request.Edns = sorted.edns;
+    // A request that shares nothing waits under a key of its own, which only the reply to
+    // exactly this query (its question and message ID) finds.
+    const bool shared = sorted.use == RequestUse::kShared;
+    if (!shared) request.Key = OwnKey(request.Key, datagram.substr(0, 2));
 
     const std::string stored =
-        env_.options.cacheDisabled ? std::string() : env_.cache.CacheLookup(request.Key);
+        env_.options.cacheDisabled || !shared ? std::string() : env_.cache.CacheLookup(request.Key);
     request.StartTick = env_.clock.Now();
     // AddPending may pump messages through its hooks; keep the key out of the scratch slot.
     const std::string key = request.Key;
@@ -58,12 +71,14 @@ void UdpRelay::HandleServerReply(std::string_view datagram, const std::string& a
     upstreamSeen_ = true;
     if (env_.hooks.UpdateEntryDataNameserver(datagram)) return;
 
-    const std::string key = MakeCacheKey(datagram);
+    const std::string key = ReplyKey(datagram);
     CreditReplyTime(key, address);
     if (IsGoodAnswer(datagram)) {
         // Waiting clients first: nothing runs in between, so the store may as well come after.
         DeliverAnswer(key, datagram, address);
-        if (!env_.options.cacheDisabled) env_.cache.CacheStore(key, datagram);
+        if (!env_.options.cacheDisabled && MayStoreReply(datagram) && !IsOwnKey(key)) {
+            env_.cache.CacheStore(key, datagram);
+        }
     } else {
         StoreNegativeReply(key, datagram);
     }
@@ -142,8 +157,9 @@ void UdpRelay::DeliverAnswer(const std::string& key, std::string_view reply,
             LogAnswer(source, serverName, key, reply, elapsed);
         }
         first = false;
-        // Each client gets the reply under the message ID it asked with.
-        SendToClient(slot.ClientAddress, slot.ClientPort, AnswerFromCache(reply, slot.ClientId));
+        // Each client gets the reply under its message ID and spelling, in a size it takes.
+        SendToClient(slot.ClientAddress, slot.ClientPort,
+                     ShapeReply(reply, ReplyTarget{slot.ClientId, slot.Question, slot.Edns}));
         if (!fromCache) env_.hooks.MakeListView();
     }
 
@@ -225,6 +241,24 @@ void UdpRelay::MarkServerResponding(const std::string& address) {
 
 void UdpRelay::SendToClient(const std::string& address, uint16_t port, std::string_view datagram) {
     env_.clients.SendDatagram(address, port, datagram);
+}
+
+std::string UdpRelay::ReplyKey(std::string_view reply) const {
+    std::string key = MakeCacheKey(reply);
+    std::string own = OwnKey(key, reply.substr(0, 2));
+    return env_.table.PositionsOfKey(KeyToMatch(own)).empty() ? key : own;
+}
+
+void UdpRelay::Refuse(std::string_view request, const std::string& address, uint16_t port,
+                      const RequestClass& sorted) {
+    const bool notImplemented = sorted.use == RequestUse::kNotImplemented;
+    env_.log.WriteLog("Refused request from " + address + ":" + std::to_string(port) +
+                          (notImplemented ? ": not a standard query" : ": not one question"),
+                      3);
+    const std::string reply = notImplemented
+                                  ? RefusalReply(request, kRcodeNotImp, true, sorted.edns)
+                                  : RefusalReply(request, kRcodeFormErr, false, sorted.edns);
+    if (!reply.empty()) SendToClient(address, port, reply);
 }
 
 bool UdpRelay::IsListedServer(const std::string& address) const {

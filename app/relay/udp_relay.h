@@ -11,6 +11,7 @@
 #include "app/log/log_sink.h"
 #include "app/relay/pending_table.h"
 #include "app/relay/relay_ports.h"
+#include "app/relay/request_class.h"
 #include "app/relay/statistics.h"
 #include "platform/tick/tick.h"
 
@@ -49,13 +50,16 @@ class UdpRelay {
   public:
     explicit UdpRelay(const RelayEnvironment& environment) : env_(environment) {}
 
-    // A datagram arrived on the client port. Whatever arrives is handled as a request: logged,
-    // counted, answered from the cache when it can be, and forwarded upstream in any case.
+    // A datagram arrived on the client port. A request of another opcode than QUERY is answered
+    // NOTIMP, one with other than one question FORMERR, at once and nothing more. Whatever else
+    // arrives is handled as a request: logged, counted, answered from the cache when it may
+    // share (ClassifyRequest) and can be, and forwarded upstream in any case.
     void HandleClientRequest(std::string_view datagram, const std::string& address, uint16_t port);
 
     // A datagram arrived on the upstream port. Only datagrams from port upstreamPort of an
     // address in positions 0 to 9 of the list are taken; others are logged at level 3 and
-    // dropped. A usable reply is cached and delivered, any other is kept as a negative reply.
+    // dropped. A usable reply is delivered, and cached when it answers a request that shares
+    // (MayStoreReply); any other is kept as a negative reply.
     void HandleServerReply(std::string_view datagram, const std::string& address, uint16_t port);
 
     // Sends the query to every enabled server in order, letting window messages run after each.
@@ -74,7 +78,8 @@ class UdpRelay {
     void AddPending(const PendingRequest& request);
 
     // Serves every waiting request of the key (ignoring letter case), oldest first, each with
-    // its own message ID; source is a server address, kFromCache, or a text from the sweep.
+    // the reply shaped for its client (ShapeReply); source is a server address, kFromCache, or a
+    // text from the sweep.
     void DeliverAnswer(const std::string& key, std::string_view reply, std::string_view source);
 
     // Keeps a negative reply in every waiting slot of exactly this key.
@@ -98,6 +103,12 @@ class UdpRelay {
 
   private:
     bool IsListedServer(const std::string& address) const;
+    // The key a server's reply serves: the own key of the request it answers when that
+    // request shares nothing and is still in the table, else its question key.
+    std::string ReplyKey(std::string_view reply) const;
+    // Answers a request the relay does not forward (NOTIMP or FORMERR) at once.
+    void Refuse(std::string_view request, const std::string& address, uint16_t port,
+                const RequestClass& sorted);
     void LogAnswer(std::string_view source, const std::string& serverName, const std::string& key,
                    std::string_view reply, uint32_t elapsed);
 
