@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <optional>
 
 namespace quenda::test {
 namespace {
@@ -74,18 +75,87 @@ std::string FakeUpstream::AnswerAddress() const {
     return "192.0.2." + address_.substr(address_.rfind('.') + 1);
 }
 
+namespace {
+
+void Put16(std::string& out, uint16_t value) {
+    out.push_back(static_cast<char>(value >> 8));
+    out.push_back(static_cast<char>(value & 0xFF));
+}
+
+// Offset past the query's first question, 0 when it cannot be walked.
+size_t QuestionEnd(const std::string& query) {
+    size_t offset = 12;
+    while (offset < query.size() && query[offset] != 0) {
+        offset += static_cast<uint8_t>(query[offset]) + 1u;
+    }
+    return offset + 5 <= query.size() ? offset + 5 : 0;
+}
+
+// The OPT record of the query's additional section, when it is right after the question (as
+// clients send it); nullopt otherwise. Its DO bit is the query's.
+std::optional<bool> QueryDnssecOk(const std::string& query, size_t questionEnd) {
+    if (query.size() < questionEnd + 11 || query[questionEnd] != 0 ||
+        query[questionEnd + 2] != 41) {
+        return std::nullopt;
+    }
+    return (static_cast<uint8_t>(query[questionEnd + 7]) & 0x80) != 0;
+}
+
+void AppendRecord(std::string& reply, uint16_t type, const std::string& data) {
+    reply += "\xc0\x0c";  // the question name
+    Put16(reply, type);
+    Put16(reply, 1);
+    reply += std::string("\x00\x00\x0e\x10", 4);
+    Put16(reply, static_cast<uint16_t>(data.size()));
+    reply += data;
+}
+
+}  // namespace
+
 std::string FakeUpstream::ReplyTo(const std::string& query, Mode mode) const {
-    if (query.size() < 12) return "";
-    std::string reply = query;
-    reply[2] = static_cast<char>(0x81);  // QR, RD
-    reply[3] = static_cast<char>(mode == Mode::kNegative ? 0x83 : 0x80);
-    reply[6] = 0;
-    reply[7] = mode == Mode::kNegative ? 0 : 1;
-    if (mode == Mode::kNegative) return reply;
-    in_addr a{};
-    inet_pton(AF_INET, AnswerAddress().c_str(), &a);
-    reply += std::string("\xc0\x0c\x00\x01\x00\x01\x00\x00\x0e\x10\x00\x04", 12);
-    reply.append(reinterpret_cast<const char*>(&a), 4);
+    const size_t questionEnd = QuestionEnd(query);
+    if (questionEnd == 0) return "";
+    const std::optional<bool> dnssecOk = QueryDnssecOk(query, questionEnd);
+    std::string answers;
+    uint16_t count = 0;
+    if (mode != Mode::kNegative) {
+        // A name whose first label is "big" gets 40 addresses: more than 512 octets.
+        const bool big = query.compare(12, 4,
+                                       "\x03"
+                                       "big") == 0;
+        for (int i = 0; i < (big ? 40 : 1); ++i, ++count) {
+            in_addr a{};
+            inet_pton(AF_INET, AnswerAddress().c_str(), &a);
+            if (big) a.s_addr = htonl(0xC6336400u + static_cast<uint32_t>(i));  // 198.51.100.i
+            AppendRecord(answers, 1, std::string(reinterpret_cast<const char*>(&a), 4));
+        }
+        if (dnssecOk.value_or(false)) {
+            // A signature over the address set, by example.
+            std::string rrsig("\x00\x01\x08\x02\x00\x00\x0e\x10", 8);
+            rrsig += std::string("\x70\x00\x00\x00\x60\x00\x00\x00\x12\x34", 10);
+            rrsig += std::string(
+                         "\x07"
+                         "example\x00",
+                         9) +
+                     std::string(64, '\x5a');
+            AppendRecord(answers, 46, rrsig);
+            ++count;
+        }
+    }
+    std::string reply = query.substr(0, 2);
+    reply.push_back(static_cast<char>(0x81));  // QR, RD
+    reply.push_back(static_cast<char>(mode == Mode::kNegative ? 0x83 : 0x80));
+    Put16(reply, 1);
+    Put16(reply, count);
+    Put16(reply, 0);
+    Put16(reply, dnssecOk ? 1 : 0);
+    reply += query.substr(12, questionEnd - 12);
+    reply += answers;
+    if (dnssecOk) {
+        reply += std::string("\x00\x00\x29\x04\xd0\x00\x00", 7);
+        reply.push_back(static_cast<char>(*dnssecOk ? 0x80 : 0));
+        reply += std::string("\x00\x00\x00", 3);
+    }
     return reply;
 }
 

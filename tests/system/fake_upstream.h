@@ -34,7 +34,9 @@ class FakeUpstream {
     // The answer's A record: 192.0.2.<last octet of the server's address>.
     std::string AnswerAddress() const;
 
-    // The reply this server gives to query in the given mode.
+    // The reply this server gives to query in the given mode: the question, then one address
+    // (40 of them for a name whose first label is "big"), a signature when the query asked
+    // for DNSSEC data (DO), and an OPT record when the query carried one.
     std::string ReplyTo(const std::string& query, Mode mode) const;
 
   private:

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -99,11 +100,9 @@ TEST_F(SystemTest, MissIsRelayedAndAHitIsAnsweredAtOnceWithTheClientsId) {
     const std::string again = Query("WWW.example.org", 1, 0x2222);
     const auto cached = AskUdp(again, kPort, 1000ms);
     ASSERT_TRUE(cached);
-    // The later of the two replies is the one kept, under the new asker's ID.
-    const std::string fromFirst =
-        AnswerFromCache(first->ReplyTo(Query("www.example.org", 1, 0x1111), Mode::kAnswer), again);
-    const std::string fromSecond =
-        AnswerFromCache(second->ReplyTo(Query("www.example.org", 1, 0x1111), Mode::kAnswer), again);
+    // The later of the two replies is the one kept, under the new asker's ID and spelling.
+    const std::string fromFirst = first->ReplyTo(again, Mode::kAnswer);
+    const std::string fromSecond = second->ReplyTo(again, Mode::kAnswer);
     EXPECT_TRUE(*cached == fromFirst || *cached == fromSecond);
     // Refreshed upstream anyway, now only at the server with the most first answers.
     EXPECT_TRUE(WaitFor([&] { return first->Queries().size() + second->Queries().size() == 3; }));
@@ -288,6 +287,85 @@ TEST_F(SystemTest, ATakenPortEndsTheProgramWithItsMessage) {
         << quenda.Errors();
     EXPECT_EQ(ReadFile(home + "/QUENDA.INI"), settings);
     close(taken);
+}
+
+// dig's text has the header flags on the line with "flags:", the OPT record in its own section.
+bool HasFlag(const std::string& dig, const std::string& flag) {
+    const size_t line = dig.find(";; flags:");
+    if (line == std::string::npos) return false;
+    const std::string flags = dig.substr(line, dig.find(';', line + 9) - line);
+    return flags.find(" " + flag) != std::string::npos;
+}
+
+TEST_F(SystemTest, APlainClientAfterAnEdnsClientGetsNoOptAndTruncationThenTcp) {
+    auto quenda = Start();
+    const std::string dig = "dig @127.0.0.1 -p 5353 +tries=1 +time=3 ";
+    const std::string edns = RunCommand(dig + "+edns=0 +bufsize=1232 big.example A");
+    EXPECT_NE(edns.find("ANSWER: 40,"), std::string::npos) << edns;
+    EXPECT_NE(edns.find("OPT PSEUDOSECTION"), std::string::npos) << edns;
+
+    // From the cache now, to a client that takes 512 octets and no OPT record.
+    SetBoth(Mode::kSilent);
+    const std::string plain = RunCommand(dig + "+noedns +ignore big.example A");
+    EXPECT_TRUE(HasFlag(plain, "tc")) << plain;
+    EXPECT_EQ(plain.find("OPT PSEUDOSECTION"), std::string::npos) << plain;
+    EXPECT_NE(plain.find("ANSWER: 0,"), std::string::npos) << plain;
+
+    // Over TCP, which is passed through, the whole answer comes.
+    SetBoth(Mode::kAnswer);
+    const std::string tcp = RunCommand(dig + "+noedns +tcp +short big.example A");
+    EXPECT_EQ(std::count(tcp.begin(), tcp.end(), '\n'), 40) << tcp;
+}
+
+TEST_F(SystemTest, DnssecClientAfterAPlainOneGetsTheServersSignatures) {
+    auto quenda = Start();
+    ASSERT_TRUE(AskUdp(Query("signed.example", 1, 0x1111), kPort));
+    const std::string plain = RunCommand("dig @127.0.0.1 -p 5353 +tries=1 +time=3 signed.example");
+    EXPECT_EQ(plain.find("RRSIG"), std::string::npos) << plain;
+
+    const std::string dnssec =
+        RunCommand("kdig @127.0.0.1 -p 5353 +dnssec +retry=0 +time=3 signed.example A");
+    EXPECT_NE(dnssec.find("RRSIG"), std::string::npos) << dnssec;
+    EXPECT_NE(dnssec.find("flags: do"), std::string::npos) << dnssec;  // echoed in the OPT
+    // The signed reply was not stored: the cache still answers plain askers without it.
+    SetBoth(Mode::kSilent);
+    const auto cached = AskUdp(Query("signed.example", 1, 0x2222), kPort, 1500ms);
+    ASSERT_TRUE(cached);
+    EXPECT_EQ(cached->size(), Query("signed.example").size() + 16);
+}
+
+TEST_F(SystemTest, EveryAskerGetsItsOwnSpellingOfTheQuestion) {
+    auto quenda = Start();
+    ASSERT_TRUE(AskUdp(Query("mixed.example", 1, 0x1111), kPort));
+    const auto mixed = AskUdp(Query("MiXeD.ExAmPlE", 1, 0x2222), kPort);
+    ASSERT_TRUE(mixed);
+    EXPECT_EQ(GetQueryName(*mixed), "MiXeD.ExAmPlE");
+    const std::string dug =
+        RunCommand("dig @127.0.0.1 -p 5353 +tries=1 +time=3 +noall +question mIxEd.example A");
+    EXPECT_NE(dug.find("mIxEd.example."), std::string::npos) << dug;
+}
+
+TEST_F(SystemTest, AQueryToASecondAddressIsAnsweredFromThatAddress) {
+    auto quenda = Start();
+    // A connected socket, as the C library's resolver uses, takes replies from 127.0.0.9 only.
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(kPort);
+    inet_pton(AF_INET, "127.0.0.9", &to.sin_addr);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    timeval timeout{3, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    const std::string query = Query("second.example", 1, 0x0909);
+    ASSERT_EQ(send(fd, query.data(), query.size(), 0), static_cast<ssize_t>(query.size()));
+    char buffer[512];
+    const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+    close(fd);
+    ASSERT_GT(n, 12);
+    EXPECT_EQ(IdOf(std::string(buffer, static_cast<size_t>(n))), 0x0909);
+    const std::string dug =
+        RunCommand("dig @127.0.0.9 -p 5353 +short +tries=1 +time=3 second.example");
+    EXPECT_TRUE(dug == "192.0.2.2\n" || dug == "192.0.2.3\n") << dug;
 }
 
 }  // namespace
