@@ -29,6 +29,11 @@ ClientEdns EdnsOf(std::string_view message, const MessageLayout& layout) {
     return edns;
 }
 
+std::string_view QuestionName(std::string_view message, const MessageLayout& layout) {
+    if (layout.firstNameEnd == 0 || !layout.firstNamePlain) return {};
+    return message.substr(kHeaderLength, layout.firstNameEnd - kHeaderLength);
+}
+
 }  // namespace
 
 RequestClass ClassifyRequest(std::string_view request) {
@@ -36,6 +41,7 @@ RequestClass ClassifyRequest(std::string_view request) {
     if (request.size() < kHeaderLength || (Octet(request, 2) & kQrBit) != 0) return result;
     const MessageLayout layout = WalkMessage(request);
     if (layout.complete) result.edns = EdnsOf(request, layout);
+    result.question = QuestionName(request, layout);
     if ((Octet(request, 2) & kOpcodeBits) != 0) {
         result.use = RequestUse::kNotImplemented;
         return result;
@@ -53,9 +59,7 @@ RequestClass ClassifyRequest(std::string_view request) {
 }
 
 std::string_view QuestionNameOf(std::string_view request) {
-    const MessageLayout layout = WalkMessage(request);
-    if (layout.firstNameEnd == 0 || !layout.firstNamePlain) return {};
-    return request.substr(kHeaderLength, layout.firstNameEnd - kHeaderLength);
+    return QuestionName(request, WalkMessage(request));
 }
 
 std::string RefusalReply(std::string_view request, uint8_t rcode, bool echoQuestion,

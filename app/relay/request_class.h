@@ -48,6 +48,7 @@ enum class RequestUse {
 struct RequestClass {
     RequestUse use = RequestUse::kOwn;
     ClientEdns edns;
+    std::string_view question;  // QuestionNameOf the request, a view into it
 };
 
 // Sorts a request. Only opcode QUERY with one question of class IN, EDNS version 0 or no EDNS,

@@ -35,7 +35,7 @@ void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string&
     request.ServerTick.reset();
     request.NegativeCount = -1;
     request.NegativeReply.clear();
-    request.Question.assign(QuestionNameOf(datagram));
+    request.Question.assign(sorted.question);
     request.Edns = sorted.edns;
     // A request that shares nothing waits under a key of its own, which only the reply to
     // exactly this query (its question and message ID) finds.
