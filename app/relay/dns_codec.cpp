@@ -52,17 +52,24 @@ std::string GetQueryName(std::string_view message) {
     return name;
 }
 
-std::string GetQueryType(std::string_view message) {
-    const size_t size = message.size();
-    // A raw octet scan, not a label walk: any zero or pointer-sized octet ends it.
+std::optional<size_t> QuestionNameEnd(std::string_view message) {
     size_t offset = kQuestionOffset;
-    while (offset + 1 < size && Octet(message, offset) != 0 &&
-           Octet(message, offset) < kPointerMark) {
-        ++offset;
+    while (offset < message.size()) {
+        const uint8_t length = Octet(message, offset);
+        if (length == 0) return offset + 1;
+        if (length >= kPointerMark) return std::nullopt;
+        offset += length + 1u;
     }
-    if (offset >= size || Octet(message, offset) != 0) return "-";
-    const uint16_t high = offset + 1 < size ? Octet(message, offset + 1) : 0;
-    const uint16_t low = offset + 2 < size ? Octet(message, offset + 2) : 0;
+    return std::nullopt;
+}
+
+std::string GetQueryType(std::string_view message) {
+    // The type follows the name's last label, whatever octets the labels hold.
+    const std::optional<size_t> end = QuestionNameEnd(message);
+    if (!end) return "-";
+    const size_t size = message.size();
+    const uint16_t high = *end < size ? Octet(message, *end) : 0;
+    const uint16_t low = *end + 1 < size ? Octet(message, *end + 1) : 0;
     return QueryTypeName(static_cast<uint16_t>(high << 8 | low));
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,8 +23,14 @@ inline constexpr size_t kCacheKeyLength = 255;
 // end of the message, or a message too short to hold a name.
 std::string GetQueryName(std::string_view message);
 
-// The mnemonic of the first question's 16-bit QTYPE (QueryTypeName), or "-" when no zero octet
-// ends the name. Missing QTYPE octets at the end of the message read as 0.
+// The offset just past the first question's name (past its closing zero octet), walking the
+// labels from offset 12 (lengths below 192 taken as plain lengths); nullopt when the walk meets
+// a compression pointer or runs past the end of the message.
+std::optional<size_t> QuestionNameEnd(std::string_view message);
+
+// The mnemonic of the 16-bit QTYPE that follows the first question's walked name
+// (QueryTypeName), or "-" when the name cannot be walked. Missing QTYPE octets at the end of the
+// message read as 0.
 std::string GetQueryType(std::string_view message);
 
 // The mnemonic of a full 16-bit type code: the classic table for 1 to 21, the standard
