@@ -101,7 +101,7 @@ std::string MakeCacheKey(std::string_view name, std::string_view type) {
     std::string key;
     key.reserve(std::max(kCacheKeyLength, name.size() + type.size()));
     key.append(name);
-    if (name.size() + type.size() < kCacheKeyLength) {
+    if (name.size() + type.size() < kCacheKeyLength && !name.ends_with(' ')) {
         key.append(kCacheKeyLength - name.size() - type.size(), ' ');
     }
     key.append(type);

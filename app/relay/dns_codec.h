@@ -43,7 +43,9 @@ std::string TypeName(int code);
 int TypeCode(std::string_view name);
 
 // The 255-character question key: name, spaces, type name ending at character 255. When name
-// and type together are longer, they are simply joined.
+// and type together are longer, or the name itself ends in a space, they are simply joined: a
+// name's own trailing spaces would otherwise vanish into the padding ("a " would share the key
+// of "a"), and a joined key shorter than 255 characters is no padded key's twin.
 std::string MakeCacheKey(std::string_view message);
 
 // The question key of a decoded name and type name, as MakeCacheKey builds it.

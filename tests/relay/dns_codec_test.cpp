@@ -140,6 +140,16 @@ TEST(CacheKey, PadsNameAndTypeTo255) {
     EXPECT_EQ(MakeCacheKey(std::string(251, 'n'), "AAA"), std::string(251, 'n') + " AAA");
 }
 
+TEST(CacheKey, NamesEndingInSpacesKeepTheirOwnKeys) {
+    const std::string plain = MakeCacheKey(Query("a"));
+    const std::string spaced = MakeCacheKey(Query("a  "));
+    EXPECT_NE(spaced, plain);
+    EXPECT_NE(MakeCacheKey(Query("a ")), spaced);
+    EXPECT_NE(MakeCacheKey(Query("a ")), plain);
+    // A space inside the name is padded as before.
+    EXPECT_EQ(MakeCacheKey(Query("a b")).size(), kCacheKeyLength);
+}
+
 TEST(CacheKey, KeepsAAndAaaaApartAndSharesUndecodable) {
     EXPECT_NE(MakeCacheKey(Query("a.example", 1)), MakeCacheKey(Query("a.example", 28)));
     EXPECT_TRUE(MakeCacheKey(Query("a.example", 28)).ends_with(" AAAA"));
