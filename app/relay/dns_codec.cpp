@@ -132,6 +132,23 @@ std::string ShowName(std::string_view nameOrKey) {
     return shown;
 }
 
+std::string EscapeControlOctets(std::string_view text) {
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        const auto octet = static_cast<uint8_t>(c);
+        if (octet >= 32 && octet != 127) {
+            escaped.push_back(c);
+            continue;
+        }
+        escaped.push_back('\\');
+        escaped.push_back(static_cast<char>('0' + octet / 100));
+        escaped.push_back(static_cast<char>('0' + octet / 10 % 10));
+        escaped.push_back(static_cast<char>('0' + octet % 10));
+    }
+    return escaped;
+}
+
 bool IsGoodAnswer(std::string_view reply) {
     if (reply.size() < 8) return false;
     if ((Octet(reply, 3) & 0x0F) != 0) return false;

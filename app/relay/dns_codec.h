@@ -56,6 +56,11 @@ std::string MakeCacheKey(std::string_view name, std::string_view type);
 // (4.3.2.1.in-addr.arpa shows as 1.2.3.4).
 std::string ShowName(std::string_view nameOrKey);
 
+// The text with every control octet (below 32, and 127) written as a backslash and three
+// decimal digits, as in the DNS presentation form ("\010" for a line feed); other octets stay.
+// Names go through this before they enter a log line, so a label cannot forge or colour lines.
+std::string EscapeControlOctets(std::string_view text);
+
 // True when a reply has RCODE 0 and a non-zero ANCOUNT; false for anything shorter than a header.
 bool IsGoodAnswer(std::string_view reply);
 

@@ -11,7 +11,7 @@ void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string&
                                    uint16_t port) {
     const std::string name = GetQueryName(datagram);
     const std::string type = GetQueryType(datagram);
-    std::string line = "Q: " + address + " for: " + ShowName(name);
+    std::string line = "Q: " + address + " for: " + EscapeControlOctets(ShowName(name));
     if (env_.options.LOG_DETAIL == 3) line += "; TYPE: " + type;
     env_.log.WriteLog(line, 1);
 
@@ -163,7 +163,7 @@ void UdpRelay::LogAnswer(std::string_view source, const std::string& serverName,
                          const std::string& key, std::string_view reply, uint32_t elapsed) {
     const bool high = env_.options.LOG_DETAIL == 3;
     std::string line = source == kFromCache ? std::string("A: CACHE: ") : "A: " + serverName + ": ";
-    line += ShowName(key) + " [in" + SpacedNumber(elapsed) + "ms]";
+    line += EscapeControlOctets(ShowName(key)) + " [in" + SpacedNumber(elapsed) + "ms]";
     if (high) line += (source == kFromCache ? " ; TYPE: " : " TYPE: ") + GetQueryType(reply);
     env_.log.WriteLog(line, 2);
 }

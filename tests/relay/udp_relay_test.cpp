@@ -253,6 +253,18 @@ TEST_F(RelayTest, LowLogDetailBuildsNoAnswerLines) {
     EXPECT_EQ(log.lines[0].second, "Q: 192.168.1.20 for: quiet.example");
 }
 
+TEST_F(RelayTest, ControlOctetsOfNamesAreEscapedInLogLines) {
+    settings.LOG_DETAIL = 2;
+    const std::string name("evil\nA:forged\x1b[31m\x7f.example\xe9", 28);
+    Ask(Query(name));
+    Reply(GoodReply(name));
+    const std::string shown = "evil\\010A:forged\\027[31m\\127.example\xe9";
+    EXPECT_TRUE(log.Has("Q: 192.168.1.20 for: " + shown, 1));
+    EXPECT_TRUE(log.Has("A: 10.0.0.1: " + shown + " [in 0ms]", 2));
+    ASSERT_EQ(ToClients().size(), 1u);
+    EXPECT_EQ(GetQueryName(ToClients()[0].data), name);  // the datagram itself is untouched
+}
+
 TEST_F(RelayTest, ClientAddressIsCutTo40Characters) {
     Ask(Query("a.example"), 1, std::string(50, '7'));
     EXPECT_EQ(table[0].ClientAddress, std::string(40, '7'));
