@@ -1,6 +1,7 @@
 // The UDP relay's handlers: requests in, replies matched by question key, answers out.
 #include "app/relay/udp_relay.h"
 
+#include "app/config/address_check.h"
 #include "app/relay/counter_math.h"
 #include "app/relay/dns_codec.h"
 #include "app/relay/number_text.h"
@@ -178,7 +179,7 @@ void UdpRelay::StoreNegativeReply(const std::string& key, std::string_view reply
 void UdpRelay::CreditReplyTime(const std::string& key, const std::string& address) {
     int server = -1;
     for (int i = 0; i < kUsedNameServers && server < 0; ++i) {
-        if (env_.servers[i].enabled && env_.servers[i].address == address) server = i;
+        if (env_.servers[i].enabled && SameAddress(env_.servers[i].address, address)) server = i;
     }
     if (server < 0) return;
 
@@ -202,7 +203,7 @@ std::string UdpRelay::AnsweringServerName(std::string_view source) {
     std::string name;
     for (int i = 0; i < kUsedNameServers; ++i) {
         NameServer& server = env_.servers[i];
-        if (server.address != source) continue;
+        if (!SameAddress(server.address, source)) continue;
         AddIfFits(server.WINNING, 1);
         AddIfFits(env_.servers.NDNS, 1);
         const bool unnamed = server.description.empty() || server.description == " ";
@@ -215,7 +216,7 @@ void UdpRelay::MarkServerResponding(const std::string& address) {
     bool changed = false;
     for (int i = 0; i < kUsedNameServers; ++i) {
         NameServer& server = env_.servers[i];
-        if (server.address == address && !server.responded) {
+        if (!server.responded && SameAddress(server.address, address)) {
             server.responded = true;
             changed = true;
         }
@@ -227,10 +228,9 @@ void UdpRelay::SendToClient(const std::string& address, uint16_t port, std::stri
     env_.clients.SendDatagram(address, port, datagram);
 }
 
-bool UdpRelay::IsListedServer(const std::string& address) const {
-    if (address.empty()) return false;
+bool UdpRelay::IsListedServer(std::string_view address) const {
     for (int i = 0; i < kUsedNameServers; ++i) {
-        if (env_.servers[i].address == address) return true;
+        if (SameAddress(env_.servers[i].address, address)) return true;
     }
     return false;
 }

@@ -97,7 +97,7 @@ class UdpRelay {
     bool UpstreamSeen() const { return upstreamSeen_; }
 
   private:
-    bool IsListedServer(const std::string& address) const;
+    bool IsListedServer(std::string_view address) const;
     void LogAnswer(std::string_view source, const std::string& serverName, const std::string& key,
                    std::string_view reply, uint32_t elapsed);
 

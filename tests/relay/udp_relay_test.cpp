@@ -199,6 +199,21 @@ TEST_F(RelayTest, RepliesFromUnlistedSourcesChangeNothing) {
     EXPECT_EQ(servers[1].NATIME, 0);  // reply time only for enabled positions
 }
 
+TEST_F(RelayTest, ServerAddressesCompareAsTheAddressesDatagramsGoTo) {
+    settings.LOG_DETAIL = 3;
+    servers[0].address = "10.000.000.001";  // sent to 10.0.0.1
+    servers[1].address = "010.0.0.2";       // octal: sent to 8.0.0.2
+    Ask(Query("num.example"));
+    relay.HandleServerReply(GoodReply("num.example", 1, 0xA000), kServerB, kDnsPort);
+    EXPECT_TRUE(log.Has("Dropped reply from 10.0.0.2:53", 3));
+    EXPECT_TRUE(ToClients().empty());
+    relay.HandleServerReply(GoodReply("num.example", 1, 0xA000), kServerA, kDnsPort);
+    ASSERT_EQ(ToClients().size(), 1u);
+    EXPECT_EQ(servers[0].NATIME, 1);
+    EXPECT_EQ(servers[0].WINNING, 1);
+    EXPECT_TRUE(servers[0].responded);
+}
+
 TEST_F(RelayTest, CaseBlindDeliveryButCaseExactCreditAndNegatives) {
     Ask(Query("www.Example.ORG"));
     clock.Advance(5);
