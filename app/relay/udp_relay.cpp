@@ -40,7 +40,7 @@ void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string&
         SendToAllServers(datagram);
         return;
     }
-    DeliverAnswer(key, AnswerFromCache(stored, datagram), kFromCache);
+    DeliverAnswer(key, stored, kFromCache);
     // Refresh the cached entry: every server until one has ever replied, then only the best.
     if (upstreamSeen_) {
         SendToBestServer(datagram);

@@ -150,6 +150,16 @@ TEST_F(RelayTest, CacheHitIsAnsweredAtOnceAndRefreshedUpstream) {
     EXPECT_THAT(upstreamPort.HostsSentTo(), ElementsAre(kServerB));
 }
 
+TEST_F(RelayTest, CacheHitRewritesTheStoredReplyOnce) {
+    // A request too short for a whole ID: its client still gets every octet of the stored reply
+    // from offset 2 on, behind what the request has of an ID.
+    const std::string stored = GoodReply("short.example", 1, 0x7777);
+    cache.CacheStore(MakeCacheKey("x"), stored);
+    Ask("x");
+    ASSERT_EQ(ToClients().size(), 1u);
+    EXPECT_EQ(ToClients()[0].data, "x" + stored.substr(2));
+}
+
 TEST_F(RelayTest, BestServerPrefersMostWinsThenLowerPositionAndNeedsAnOpenPort) {
     servers[0].enabled = false;
     EXPECT_EQ(relay.BestServer(), 1);
