@@ -63,6 +63,15 @@ std::optional<size_t> QuestionNameEnd(std::string_view message) {
     return std::nullopt;
 }
 
+bool IsDnsQuery(std::string_view message) {
+    constexpr size_t kShortestQuery = kQuestionOffset + 1 + 4;
+    if (message.size() < kShortestQuery) return false;
+    if ((Octet(message, 2) & 0x80) != 0) return false;
+    if (Octet(message, 4) == 0 && Octet(message, 5) == 0) return false;
+    const std::optional<size_t> end = QuestionNameEnd(message);
+    return end && *end + 4 <= message.size();
+}
+
 std::string GetQueryType(std::string_view message) {
     // The type follows the name's last label, whatever octets the labels hold.
     const std::optional<size_t> end = QuestionNameEnd(message);

@@ -28,6 +28,11 @@ std::string GetQueryName(std::string_view message);
 // a compression pointer or runs past the end of the message.
 std::optional<size_t> QuestionNameEnd(std::string_view message);
 
+// True when the message can be a DNS query: at least a header, a one-octet name and four
+// octets long, QR clear, QDCOUNT not 0, and a first question whose name can be walked
+// (QuestionNameEnd) and is followed by its QTYPE and QCLASS. Nothing else is checked.
+bool IsDnsQuery(std::string_view message);
+
 // The mnemonic of the 16-bit QTYPE that follows the first question's walked name
 // (QueryTypeName), or "-" when the name cannot be walked. Missing QTYPE octets at the end of the
 // message read as 0.

@@ -250,4 +250,13 @@ int PendingTable::FindOldestSettled(Tick now) const {
     return FindOldest(now, [](const Summary& s) { return !s.IsWaiting(); });
 }
 
+int PendingTable::WaitingOfClient(std::string_view address) const {
+    int waiting = 0;
+    for (int i = 0; i < pendingCount_; ++i) {
+        const auto p = static_cast<size_t>(i);
+        if (summaries_[p].IsWaiting() && slots_[p].ClientAddress == address) ++waiting;
+    }
+    return waiting;
+}
+
 }  // namespace quenda

@@ -106,6 +106,9 @@ class PendingTable {
     // The oldest slot that is no longer waiting, whatever its key.
     int FindOldestSettled(Tick now) const;
 
+    // Number of waiting slots whose client address is address.
+    int WaitingOfClient(std::string_view address) const;
+
   private:
     // What the finders read of one slot: eight octets, where the slot itself spans several
     // cache lines, so a scan of a key with hundreds of slots stays cheap.

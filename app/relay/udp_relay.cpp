@@ -10,6 +10,12 @@ namespace quenda {
 
 void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string& address,
                                    uint16_t port) {
+    if (!IsDnsQuery(datagram)) {
+        DropRequest(address, port, "");
+        return;
+    }
+    if (!HasRoomFor(address, port)) return;
+
     const std::string name = GetQueryName(datagram);
     const std::string type = GetQueryType(datagram);
     std::string line = "Q: " + address + " for: " + EscapeControlOctets(ShowName(name));
@@ -118,6 +124,31 @@ void UdpRelay::AddPending(const PendingRequest& request) {
     table.Clear();
     env_.hooks.ShowCriticalError(std::string(kCriticalErrorTitle), std::string(kCriticalErrorText));
     env_.hooks.MakeListView();
+}
+
+bool UdpRelay::HasRoomFor(const std::string& address, uint16_t port) {
+    const PendingTable& table = env_.table;
+    // Our own queries coming back (this host listed as a server) must reach the full-table
+    // path, which stops the loop; they are held to no share.
+    if (IsListedServer(address)) return true;
+    // One client holds at most half the table's waiting slots, so it cannot shut others out.
+    if (table.WaitingCount() >= kPendingSlots / 2 &&
+        table.WaitingOfClient(std::string_view(address).substr(0, kClientAddressLength)) >=
+            kPendingSlots / 2) {
+        DropRequest(address, port, "no free slot");
+        return false;
+    }
+    if (table.IsFull() && table.WaitingCount() == table.PendingCount()) {
+        DropRequest(address, port, "no free slot");
+        return false;
+    }
+    return true;
+}
+
+void UdpRelay::DropRequest(const std::string& address, uint16_t port, std::string_view reason) {
+    std::string line = "Dropped request from " + address + ":" + std::to_string(port);
+    if (!reason.empty()) line.append(": ").append(reason);
+    env_.log.WriteLog(line, 3);
 }
 
 void UdpRelay::DeliverAnswer(const std::string& key, std::string_view reply,

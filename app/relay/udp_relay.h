@@ -49,8 +49,12 @@ class UdpRelay {
   public:
     explicit UdpRelay(const RelayEnvironment& environment) : env_(environment) {}
 
-    // A datagram arrived on the client port. Whatever arrives is handled as a request: logged,
-    // counted, answered from the cache when it can be, and forwarded upstream in any case.
+    // A datagram arrived on the client port. A DNS query (IsDnsQuery) is logged, counted,
+    // answered from the cache when it can be, and forwarded upstream in any case; anything else
+    // is logged at level 3 and dropped. So is a query that finds no slot: its client already
+    // holds half of the table's waiting slots, or every slot waits and it does not come from a
+    // listed server's address (only our own forwarded queries coming back, a loop, take the
+    // full-table path of AddPending).
     void HandleClientRequest(std::string_view datagram, const std::string& address, uint16_t port);
 
     // A datagram arrived on the upstream port. Only datagrams from port upstreamPort of an
@@ -98,6 +102,10 @@ class UdpRelay {
 
   private:
     bool IsListedServer(std::string_view address) const;
+    // Logs a dropped request at level 3, with the reason when there is one.
+    void DropRequest(const std::string& address, uint16_t port, std::string_view reason);
+    // Whether a request from address finds a slot; logs the drop when not.
+    bool HasRoomFor(const std::string& address, uint16_t port);
     void LogAnswer(std::string_view source, const std::string& serverName, const std::string& key,
                    std::string_view reply, uint32_t elapsed);
 
