@@ -172,6 +172,10 @@ void PendingTable::MarkServerReplied(int position, int server) {
     slots_[p].ServerReplied[static_cast<size_t>(server)] = true;
 }
 
+void PendingTable::MarkForwarded(int position, int server) {
+    slots_[static_cast<size_t>(position)].ForwardedTo[static_cast<size_t>(server)] = true;
+}
+
 void PendingTable::RecordNegativeReply(int position, std::string_view reply) {
     PendingRequest& slot = slots_[static_cast<size_t>(position)];
     if (slot.NegativeCount == -1) {

@@ -1,4 +1,4 @@
-// The UDP relay's handlers: requests in, replies matched by question key, answers out.
+// The UDP relay's handlers: requests in, replies matched to forwarded requests, answers out.
 #include "app/relay/udp_relay.h"
 
 #include "app/config/address_check.h"
@@ -7,6 +7,18 @@
 #include "app/relay/number_text.h"
 
 namespace quenda {
+namespace {
+
+// The datagram with its first two octets replaced by id, high octet first.
+std::string WithMessageId(std::string_view datagram, uint16_t id) {
+    std::string message(datagram);
+    message[0] = static_cast<char>(id >> 8);
+    message[1] = static_cast<char>(id & 0xFF);
+    return message;
+}
+
+}  // namespace
+
 
 void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string& address,
                                    uint16_t port) {
@@ -30,7 +42,9 @@ void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string&
     request.ClientAddress.assign(address, 0, kClientAddressLength);
     request.ClientPort = port;
     request.ClientId.assign(datagram.substr(0, 2));
+    request.UpstreamId = env_.ids.NextMessageId();
     request.ServerReplied.fill(false);
+    request.ForwardedTo.fill(false);
     request.CacheTick.reset();
     request.ServerTick.reset();
     request.NegativeCount = -1;
@@ -41,17 +55,20 @@ void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string&
     request.StartTick = env_.clock.Now();
     // AddPending may pump messages through its hooks; keep the key out of the scratch slot.
     const std::string key = request.Key;
+    const ForwardedRequest forwarded{key, request.UpstreamId};
     AddPending(request);
+    // Upstream, the request carries its own ID: a reply must name it to be taken.
+    const std::string query = WithMessageId(datagram, forwarded.upstreamId);
     if (stored.empty()) {
-        SendToAllServers(datagram);
+        SendToAllServers(query, &forwarded);
         return;
     }
     DeliverAnswer(key, stored, kFromCache);
     // Refresh the cached entry: every server until one has ever replied, then only the best.
     if (upstreamSeen_) {
-        SendToBestServer(datagram);
+        SendToBestServer(query, &forwarded);
     } else {
-        SendToAllServers(datagram);
+        SendToAllServers(query, &forwarded);
     }
 }
 
@@ -62,10 +79,18 @@ void UdpRelay::HandleServerReply(std::string_view datagram, const std::string& a
         env_.log.WriteLog("Dropped reply from " + address + ":" + std::to_string(port), 3);
         return;
     }
-    upstreamSeen_ = true;
-    if (env_.hooks.UpdateEntryDataNameserver(datagram)) return;
-
+    if (env_.hooks.UpdateEntryDataNameserver(datagram)) {
+        upstreamSeen_ = true;
+        return;
+    }
     const std::string key = MakeCacheKey(datagram);
+    // And only to what we asked them, under the ID we asked with.
+    if (!IsAwaitedReply(key, datagram, address)) {
+        env_.log.WriteLog("Dropped reply from " + address + ":" + std::to_string(port), 3);
+        return;
+    }
+    upstreamSeen_ = true;
+
     CreditReplyTime(key, address);
     if (IsGoodAnswer(datagram)) {
         // Waiting clients first: nothing runs in between, so the store may as well come after.
@@ -77,7 +102,7 @@ void UdpRelay::HandleServerReply(std::string_view datagram, const std::string& a
     MarkServerResponding(address);
 }
 
-void UdpRelay::SendToAllServers(std::string_view query) {
+void UdpRelay::SendToAllServers(std::string_view query, const ForwardedRequest* request) {
     // Pending messages run after each send, so events (an early reply among them) come in
     // before the next server is asked. A round right after another, with nothing sent between,
     // would find the same queue and only cost a poll: there is one round per server asked,
@@ -86,6 +111,7 @@ void UdpRelay::SendToAllServers(std::string_view query) {
     for (int i = 0; i < kUsedNameServers; ++i) {
         // Re-read every time: a nested event may have disabled servers or closed the port.
         if (env_.upstream.IsActive() && env_.servers[i].enabled) {
+            if (request != nullptr) MarkForwarded(*request, i);
             env_.upstream.SendDatagram(env_.servers[i].address, env_.upstreamPort, query);
             env_.hooks.ProcessPendingMessages();
             pumped = true;
@@ -94,9 +120,22 @@ void UdpRelay::SendToAllServers(std::string_view query) {
     if (!pumped) env_.hooks.ProcessPendingMessages();
 }
 
-void UdpRelay::SendToBestServer(std::string_view query) {
+void UdpRelay::SendToBestServer(std::string_view query, const ForwardedRequest* request) {
     const int best = BestServer();
-    if (best >= 0) env_.upstream.SendDatagram(env_.servers[best].address, env_.upstreamPort, query);
+    if (best < 0) return;
+    if (request != nullptr) MarkForwarded(*request, best);
+    env_.upstream.SendDatagram(env_.servers[best].address, env_.upstreamPort, query);
+}
+
+void UdpRelay::MarkForwarded(const ForwardedRequest& request, int server) {
+    // Nested events may have moved the slot, or swept it away.
+    for (const int i : env_.table.PositionsOfKey(KeyToMatch(request.key))) {
+        const PendingRequest& slot = env_.table[i];
+        if (slot.UpstreamId == request.upstreamId && slot.Key == request.key) {
+            env_.table.MarkForwarded(i, server);
+            return;
+        }
+    }
 }
 
 int UdpRelay::BestServer() {
@@ -149,6 +188,24 @@ void UdpRelay::DropRequest(const std::string& address, uint16_t port, std::strin
     std::string line = "Dropped request from " + address + ":" + std::to_string(port);
     if (!reason.empty()) line.append(": ").append(reason);
     env_.log.WriteLog(line, 3);
+}
+
+bool UdpRelay::IsAwaitedReply(const std::string& key, std::string_view reply,
+                              const std::string& address) const {
+    if (reply.size() < 2) return false;
+    const auto id =
+        static_cast<uint16_t>(static_cast<uint8_t>(reply[0]) << 8 | static_cast<uint8_t>(reply[1]));
+    for (const int i : env_.table.PositionsOfKey(KeyToMatch(key))) {
+        const PendingRequest& slot = env_.table[i];
+        if (slot.UpstreamId != id) continue;
+        for (int server = 0; server < kUsedNameServers; ++server) {
+            if (slot.ForwardedTo[static_cast<size_t>(server)] &&
+                SameAddress(env_.servers[server].address, address)) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 void UdpRelay::DeliverAnswer(const std::string& key, std::string_view reply,

@@ -35,9 +35,9 @@ Mainform::Mainform(const MainformParts& parts)
           parts.processPendingMessages),
       cacheAdapter_(std::make_unique<CacheAdapter>(cache_)),
       statistics_(counters_, servers_, table_, *this),
-      environment_{table_,   servers_,       counters_,      statistics_,
-                   options_, parts.UDPPort1, parts.UDPPort2, *cacheAdapter_,
-                   log_,     parts.clock,    *this,          parts.upstreamPort},
+      environment_{table_,         servers_,       counters_,         statistics_, options_,
+                   parts.UDPPort1, parts.UDPPort2, *cacheAdapter_,    log_,        parts.clock,
+                   *this,          ids_,           parts.upstreamPort},
       relay_(environment_),
       sweep_(environment_, relay_, *this),
       tcp_(parts.IPDaemon, parts.IPPort, relay_, servers_, log_, *this, parts.upstreamPort) {}
@@ -106,9 +106,9 @@ void Mainform::LogReceiveBuffers() {
     for (const auto& [name, port] : ports) {
         const int32_t granted = port->GrantedInBufferSize();
         if (granted < 0) continue;
-        log_.WriteLog(std::string("INIT: ") + name + " receive buffer: " +
-                          std::to_string(granted) + " bytes",
-                      3);
+        log_.WriteLog(
+            std::string("INIT: ") + name + " receive buffer: " + std::to_string(granted) + " bytes",
+            3);
     }
 }
 

@@ -20,6 +20,7 @@
 #include "app/relay/tcp_service.h"
 #include "app/relay/udp_relay.h"
 #include "app/shell/program_paths.h"
+#include "app/shell/random_message_ids.h"
 #include "app/shell/udp_control.h"
 #include "platform/tick/tick.h"
 #include "platform/ui/message_service.h"
@@ -134,6 +135,7 @@ class Mainform final : private RelayHooks, private SweepHooks, private Statistic
     CacheDatabase cache_;
     std::unique_ptr<CacheAdapter> cacheAdapter_;
     Statistics statistics_;
+    RandomMessageIds ids_;
     RelayEnvironment environment_;
     UdpRelay relay_;
     PendingSweep sweep_;

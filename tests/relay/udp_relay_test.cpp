@@ -9,7 +9,7 @@ namespace {
 
 using ::testing::ElementsAre;
 
-TEST_F(RelayTest, MissIsLoggedCountedAndForwardedUnchangedToEveryEnabledServer) {
+TEST_F(RelayTest, MissIsLoggedCountedAndForwardedUnderItsOwnIdToEveryEnabledServer) {
     servers[2].address = "10.0.0.3";  // listed but disabled
     settings.LOG_DETAIL = 3;
     const std::string query = Query("www.example.org", 28, 0x4242);
@@ -23,8 +23,10 @@ TEST_F(RelayTest, MissIsLoggedCountedAndForwardedUnchangedToEveryEnabledServer) 
     EXPECT_THAT(upstreamPort.HostsSentTo(), ElementsAre(kServerA, kServerB));
     for (const auto& sent : upstreamPort.sent) {
         EXPECT_EQ(sent.port, kDnsPort);
-        EXPECT_EQ(sent.data, query);
+        EXPECT_EQ(IdOf(sent.data), 0xA000);  // the slot's own ID, the same for every server
+        EXPECT_EQ(sent.data.substr(2), query.substr(2));
     }
+    EXPECT_EQ(table[0].UpstreamId, 0xA000);
     EXPECT_EQ(hooks.pumps, 2);  // after each server asked
     EXPECT_TRUE(ToClients().empty());
 }
@@ -112,7 +114,7 @@ TEST_F(RelayTest, OneReplyServesEveryWaitingClientUnderItsOwnId) {
 
     // The second server's later reply serves nobody but still refreshes cache and timing.
     clock.Advance(30);
-    relay.HandleServerReply(reply, kServerB, kDnsPort);
+    Reply(reply, kServerB);
     EXPECT_EQ(ToClients().size(), 3u);
     EXPECT_EQ(servers[1].ATIME, 40);
     EXPECT_EQ(servers[1].NATIME, 1);
@@ -156,7 +158,7 @@ TEST_F(RelayTest, CacheHitIsAnsweredAtOnceAndRefreshedUpstream) {
 
     // The refresh's reply credits the time the cache saved and reaches no client again.
     clock.Advance(80);
-    relay.HandleServerReply(GoodReply("cached.example", 1, 0x0042), kServerB, kDnsPort);
+    Reply(GoodReply("cached.example", 1, 0x0042), kServerB);
     EXPECT_EQ(ToClients().size(), 1u);
     EXPECT_EQ(counters.WTIME, 80);
     EXPECT_TRUE(table[0].ServerTick.has_value());
@@ -213,7 +215,7 @@ TEST_F(RelayTest, RepliesFromUnlistedSourcesChangeNothing) {
     EXPECT_TRUE(log.Has("Dropped reply from 10.0.0.1:5353", 3));
     // A listed but disabled server is still one we may have asked.
     servers[1].enabled = false;
-    relay.HandleServerReply(forged, kServerB, kDnsPort);
+    Reply(forged, kServerB);
     EXPECT_EQ(ToClients().size(), 1u);
     EXPECT_EQ(servers[1].NATIME, 0);  // reply time only for enabled positions
 }
@@ -272,11 +274,37 @@ TEST_F(RelayTest, HostEntryEditorMayTakeAReply) {
     EXPECT_FALSE(servers[0].responded);
 }
 
-TEST_F(RelayTest, LateOrUnaskedGoodReplyIsStillCached) {
-    Reply(GoodReply("nobody.asked"));
-    EXPECT_EQ(cache.entries.size(), 1u);
+TEST_F(RelayTest, OnlyRepliesToWhatWasAskedUnderItsIdAreTaken) {
+    settings.LOG_DETAIL = 3;
+    servers[1].enabled = false;
+    Ask(Query("asked.example", 1, 0x0101), 1001);  // upstream as 0xA000, to server A only
+    Ask(Query("other.example", 1, 0x0202), 1002);  // upstream as 0xA001
+    const auto replyFrom = [&](const char* name, uint16_t id, const std::string& server) {
+        relay.HandleServerReply(GoodReply(name, 1, id), server, kDnsPort);
+    };
+    replyFrom("nobody.asked", 0xA000, kServerA);   // no slot holds its key
+    replyFrom("asked.example", 0x0101, kServerA);  // the client's ID, not ours
+    replyFrom("asked.example", 0xA001, kServerA);  // another request's ID
+    replyFrom("asked.example", 0xA000, kServerB);  // a listed server that was not asked
     EXPECT_TRUE(ToClients().empty());
-    EXPECT_EQ(counters.ADNS, 0);
+    EXPECT_TRUE(cache.entries.empty());
+    EXPECT_FALSE(relay.UpstreamSeen());
+    EXPECT_EQ(servers[0].NATIME + servers[1].NATIME, 0);
+    int dropped = 0;
+    for (const auto& [level, line] : log.lines)
+        dropped += line.starts_with("Dropped reply") ? 1 : 0;
+    EXPECT_EQ(dropped, 4);
+    EXPECT_TRUE(log.Has("Dropped reply from 10.0.0.2:53", 3));
+
+    replyFrom("asked.example", 0xA000, kServerA);
+    ASSERT_EQ(ToClients().size(), 1u);
+    EXPECT_EQ(IdOf(ToClients()[0].data), 0x0101);  // the client's own ID on the way back
+    // A late reply, within the slot's life, still refreshes the cache.
+    clock.Advance(20000);
+    cache.entries.clear();
+    replyFrom("asked.example", 0xA000, kServerA);
+    EXPECT_EQ(cache.entries.size(), 1u);
+    EXPECT_EQ(ToClients().size(), 1u);
 }
 
 TEST_F(RelayTest, LowLogDetailBuildsNoAnswerLines) {

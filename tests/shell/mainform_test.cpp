@@ -124,7 +124,12 @@ TEST_F(MainformTest, StartsFromASeedFileAndServesRequests) {
     form->UDPPort2DataIn(Query("www.example.org", 1, 0x0707), "192.0.2.50", 40000);
     ASSERT_EQ(udp1.sent.size(), 1u);
     EXPECT_EQ(udp1.sent[0].host, "10.0.0.1");
+    // Upstream it carries an ID of its own, which the reply must name.
+    const uint16_t upstreamId = IdOf(udp1.sent[0].data);
+    EXPECT_EQ(udp1.sent[0].data.substr(2), Query("www.example.org", 1, 0x0707).substr(2));
     form->UDPPort1DataIn(GoodReply("www.example.org", 1, 0x0707), "10.0.0.1", 53);
+    EXPECT_TRUE(udp2.sent.empty() || upstreamId == 0x0707);
+    form->UDPPort1DataIn(GoodReply("www.example.org", 1, upstreamId), "10.0.0.1", 53);
     ASSERT_EQ(udp2.sent.size(), 1u);
     EXPECT_EQ(udp2.sent[0].port, 40000);
     EXPECT_FALSE(form->Cache().CacheLookup(MakeCacheKey(Query("www.example.org"))).empty());
@@ -136,7 +141,7 @@ TEST_F(MainformTest, StartsFromASeedFileAndServesRequests) {
     EXPECT_EQ(IdOf(udp2.sent[1].data), 0x0808);
     EXPECT_EQ(udp2.sent[1].data.substr(2), udp2.sent[0].data.substr(2));
     ASSERT_EQ(udp1.sent.size(), 2u);
-    EXPECT_EQ(IdOf(udp1.sent[1].data), 0x0808);
+    EXPECT_EQ(udp1.sent[1].data.substr(2), Query("WWW.Example.org", 1, 0x0808).substr(2));
     EXPECT_EQ(form->Counters().ACACHE, 1);
 }
 

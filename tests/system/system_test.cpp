@@ -209,8 +209,13 @@ TEST_F(SystemTest, RepliesFromUnlistedAddressesAreIgnored) {
     forger.SendFrom(forger.ReplyTo(Query("forged.example"), Mode::kAnswer), "127.0.0.1",
                     upstreamPort);
     EXPECT_TRUE(quenda->WaitForOutput("Dropped reply from 127.0.0.9:53", 3s));
+    // From a listed server's own port, but nobody asked: spoofed, or a stray.
+    first->SendFrom(first->ReplyTo(Query("planted.example"), Mode::kAnswer), "127.0.0.1",
+                    upstreamPort);
+    EXPECT_TRUE(quenda->WaitForOutput("Dropped reply from 127.0.0.2:53", 3s));
     SetBoth(Mode::kSilent);
     EXPECT_FALSE(AskUdp(Query("forged.example"), kPort, 1500ms));  // nothing was cached
+    EXPECT_FALSE(AskUdp(Query("planted.example"), kPort, 1500ms));
 }
 
 TEST_F(SystemTest, TcpQueriesPassThroughEvenWhenSplit) {
