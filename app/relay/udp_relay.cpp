@@ -19,6 +19,11 @@ std::string WithMessageId(std::string_view datagram, uint16_t id) {
 
 }  // namespace
 
+int EnabledServerCount(const NameServerList& servers) {
+    int enabled = 0;
+    for (int i = 0; i < kUsedNameServers; ++i) enabled += servers[i].enabled ? 1 : 0;
+    return enabled;
+}
 
 void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string& address,
                                    uint16_t port) {
@@ -98,6 +103,7 @@ void UdpRelay::HandleServerReply(std::string_view datagram, const std::string& a
         if (!env_.options.cacheDisabled) env_.cache.CacheStore(key, datagram);
     } else {
         StoreNegativeReply(key, datagram);
+        PassOnWhenEveryServerSaidNo(key);
     }
     MarkServerResponding(address);
 }
@@ -262,6 +268,28 @@ void UdpRelay::StoreNegativeReply(const std::string& key, std::string_view reply
         const PendingRequest& slot = env_.table[i];
         if (slot.IsWaiting() && slot.Key == key) env_.table.RecordNegativeReply(i, reply);
     }
+}
+
+bool UdpRelay::EveryServerSaidNo(const PendingRequest& slot) const {
+    return slot.IsWaiting() && slot.NegativeCount >= EnabledServerCount(env_.servers);
+}
+
+void UdpRelay::PassOnNegativeReply(int position) {
+    const PendingRequest& slot = env_.table[position];
+    const std::string key = slot.Key;
+    const std::string reply = slot.NegativeReply;
+    DeliverAnswer(key, reply, kHostNotFound);
+    env_.table.RemovePending(position);
+}
+
+void UdpRelay::PassOnWhenEveryServerSaidNo(const std::string& key) {
+    // The sweep would find the lowest such slot first; nothing else can have changed since.
+    int lowest = -1;
+    for (const int i : env_.table.PositionsOfKey(KeyToMatch(key))) {
+        const PendingRequest& slot = env_.table[i];
+        if (slot.Key == key && EveryServerSaidNo(slot) && (lowest < 0 || i < lowest)) lowest = i;
+    }
+    if (lowest >= 0) PassOnNegativeReply(lowest);
 }
 
 void UdpRelay::CreditReplyTime(const std::string& key, const std::string& address) {

@@ -46,6 +46,9 @@ struct RelayEnvironment {
     uint16_t upstreamPort = kDnsPort;  // tests move their fake name servers elsewhere
 };
 
+// Number of enabled positions among 0 to 9.
+int EnabledServerCount(const NameServerList& servers);
+
 // A request in the table, as a forwarded query names it: its key and upstream message ID.
 struct ForwardedRequest {
     std::string_view key;
@@ -68,7 +71,8 @@ class UdpRelay {
     // address in positions 0 to 9 of the list are looked at; the host entry editor is offered
     // each first. Any other is taken only as the reply to a request in the table that was
     // forwarded to that server under the reply's message ID; the rest is logged at level 3 and
-    // dropped. A usable reply is cached and delivered, any other is kept as a negative reply.
+    // dropped. A usable reply is cached and delivered; any other is kept as a negative reply,
+    // and passed on at once when every enabled server has now said no.
     void HandleServerReply(std::string_view datagram, const std::string& address, uint16_t port);
 
     // Sends the query to every enabled server in order, letting window messages run after each.
@@ -93,6 +97,13 @@ class UdpRelay {
 
     // Keeps a negative reply in every waiting slot of exactly this key.
     void StoreNegativeReply(const std::string& key, std::string_view reply);
+
+    // The slot waits and has as many negative replies as servers are enabled.
+    bool EveryServerSaidNo(const PendingRequest& slot) const;
+
+    // Passes the last negative reply of the slot at position to every waiting client of its
+    // key, crediting no server, and frees the slot.
+    void PassOnNegativeReply(int position);
 
     // Credits the server at address the age of the oldest request of exactly this key it has
     // not yet been credited for, and marks all such requests credited.
@@ -121,6 +132,9 @@ class UdpRelay {
                         const std::string& address) const;
     // Records server as asked in the slot of the request, when it is still in the table.
     void MarkForwarded(const ForwardedRequest& request, int server);
+    // Passes on, as the sweep would, the negative reply of the lowest slot of exactly this key
+    // that every enabled server has said no to.
+    void PassOnWhenEveryServerSaidNo(const std::string& key);
     void LogAnswer(std::string_view source, const std::string& serverName, const std::string& key,
                    std::string_view reply, uint32_t elapsed);
 
