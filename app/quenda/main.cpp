@@ -125,6 +125,12 @@ int Run(const CommandLine& line, int argc, char** argv) {
         [&](std::string_view datagram, const std::string& address, uint16_t port) {
             mainform.UDPPort2DataIn(datagram, address, port);
         });
+    upstream->SetErrorHandler([&](int code, const std::string& description) {
+        mainform.UDPPortError("UDPPort1", code, description);
+    });
+    service->SetErrorHandler([&](int code, const std::string& description) {
+        mainform.UDPPortError("UDPPort2", code, description);
+    });
 
     if (mainform.Load() != StartOutcome::kRunning) return 1;
 
@@ -158,6 +164,8 @@ int Run(const CommandLine& line, int argc, char** argv) {
     tcp.Bind(nullptr);
     upstream->SetDataInHandler({});
     service->SetDataInHandler({});
+    upstream->SetErrorHandler({});
+    service->SetErrorHandler({});
     return status;
 }
 

@@ -160,6 +160,10 @@ void Mainform::UDPPort2DataIn(std::string_view datagram, const std::string& addr
     relay_.HandleClientRequest(datagram, address, port);
 }
 
+void Mainform::UDPPortError(const std::string& control, int code, const std::string& description) {
+    log_.WriteLog(control + " error " + std::to_string(code) + ": " + description, 3);
+}
+
 void Mainform::MakeListView() {
     AgeServerWins(servers_);
 }

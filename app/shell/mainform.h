@@ -75,6 +75,8 @@ class Mainform final : private RelayHooks, private SweepHooks, private Statistic
     // The two UDP controls' DataIn events.
     void UDPPort1DataIn(std::string_view datagram, const std::string& address, uint16_t port);
     void UDPPort2DataIn(std::string_view datagram, const std::string& address, uint16_t port);
+    // A UDP control's Error event (a failure while receiving): logged at level 3.
+    void UDPPortError(const std::string& control, int code, const std::string& description);
 
     // Ages the first-answer counts, then redraws the name-server list when there is one.
     void MakeListView() override;

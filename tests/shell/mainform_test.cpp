@@ -28,6 +28,10 @@ class FakeUdpControl final : public UdpControl {
         return 0;
     }
     int SetWinsockLoaded(bool) override { return 0; }
+    int SetMaxPacketSize(int32_t bytes) override {
+        if (!active) maxPacketAtOpen = bytes;
+        return 0;
+    }
     int SetInBufferSize(int32_t bytes) override {
         if (!active) bufferAtOpen = bytes;
         return 0;
@@ -41,7 +45,8 @@ class FakeUdpControl final : public UdpControl {
     int32_t localPort = -1;
     int failOpen = 0;
     int32_t bufferAtOpen = -1;  // the receive buffer asked for while closed
-    int32_t granted = 212992;   // what the system gives the open socket
+    int32_t maxPacketAtOpen = -1;
+    int32_t granted = 212992;  // what the system gives the open socket
     std::vector<SentDatagram> sent;
 };
 
@@ -153,9 +158,15 @@ TEST_F(MainformTest, BothEndpointsOpenWithLargeReceiveBuffersAndLogWhatWasGrante
     ASSERT_EQ(form->Load(), StartOutcome::kRunning);
     EXPECT_EQ(udp1.bufferAtOpen, 4 * 1024 * 1024);
     EXPECT_EQ(udp2.bufferAtOpen, 4 * 1024 * 1024);
+    EXPECT_EQ(udp1.maxPacketAtOpen, 65535);
+    EXPECT_EQ(udp2.maxPacketAtOpen, 65535);
     const std::string box = form->Log().LogBox();
     EXPECT_NE(box.find(" INIT: UDPPort1 receive buffer: 4194304 bytes\r\n"), std::string::npos);
     EXPECT_NE(box.find(" INIT: UDPPort2 receive buffer: 1048576 bytes\r\n"), std::string::npos);
+    // Failures found while receiving are the controls' Error events.
+    form->UDPPortError("UDPPort2", 10040, "Winsock error in recv()");
+    EXPECT_NE(form->Log().LogBox().find(" UDPPort2 error 10040: Winsock error in recv()\r\n"),
+              std::string::npos);
 }
 
 TEST_F(MainformTest, ReceiveBuffersAreNotLoggedBelowHighDetail) {
