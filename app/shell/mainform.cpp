@@ -64,6 +64,7 @@ StartOutcome Mainform::Load() {
     MakeListView();
     currentTab_ = 0;
     windowHidden_ = options_.SYSTRAY == 1;
+    serving_ = true;
     return StartOutcome::kRunning;
 }
 
@@ -152,11 +153,21 @@ void Mainform::UnloadMainform() {
 
 void Mainform::UDPPort1DataIn(std::string_view datagram, const std::string& address,
                               uint16_t port) {
+    // Start-up lets messages run (the cache's repair and compaction) before the settings, the
+    // server list and the cache are there to relay with.
+    if (!serving_) {
+        log_.WriteLog("Dropped reply from " + address + ":" + std::to_string(port), 3);
+        return;
+    }
     relay_.HandleServerReply(datagram, address, port);
 }
 
 void Mainform::UDPPort2DataIn(std::string_view datagram, const std::string& address,
                               uint16_t port) {
+    if (!serving_) {
+        log_.WriteLog("Dropped request from " + address + ":" + std::to_string(port), 3);
+        return;
+    }
     relay_.HandleClientRequest(datagram, address, port);
 }
 

@@ -72,7 +72,8 @@ class Mainform final : private RelayHooks, private SweepHooks, private Statistic
     void RequestQuit() { quit_ = true; }
     bool QuitRequested() const { return quit_; }
 
-    // The two UDP controls' DataIn events.
+    // The two UDP controls' DataIn events. Until start-up has loaded the settings and the
+    // cache, datagrams are logged at level 3 and dropped.
     void UDPPort1DataIn(std::string_view datagram, const std::string& address, uint16_t port);
     void UDPPort2DataIn(std::string_view datagram, const std::string& address, uint16_t port);
     // A UDP control's Error event (a failure while receiving): logged at level 3.
@@ -123,6 +124,7 @@ class Mainform final : private RelayHooks, private SweepHooks, private Statistic
     MainformParts parts_;
     bool quit_ = false;
     bool startFailed_ = false;
+    bool serving_ = false;  // start-up is done: datagrams reach the relay
     bool windowHidden_ = false;
     int currentTab_ = 0;
     std::function<void()> unload_;

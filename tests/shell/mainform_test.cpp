@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -91,11 +92,20 @@ class MainformTest : public ::testing::Test {
         paths.configDirectory = paths.dataDirectory;
     }
     std::unique_ptr<Mainform> Make(uint16_t port = 5300) {
-        MainformParts parts{
-            paths,     "1.2.3",    port,
-            53,        udp1,       udp2,
-            tcpServer, tcpClients, messages,
-            clock,     [] {},      [](LocalAddresses& local, LogSink&) { local.Add("192.0.2.7"); }};
+        MainformParts parts{paths,
+                            "1.2.3",
+                            port,
+                            53,
+                            udp1,
+                            udp2,
+                            tcpServer,
+                            tcpClients,
+                            messages,
+                            clock,
+                            [this] {
+                                if (pump) pump();
+                            },
+                            [](LocalAddresses& local, LogSink&) { local.Add("192.0.2.7"); }};
         return std::make_unique<Mainform>(parts);
     }
     std::string Ini() const { return paths.SettingsFile(); }
@@ -107,6 +117,7 @@ class MainformTest : public ::testing::Test {
     NullTcpClients tcpClients;
     RecordingMessages messages;
     FakeClock clock;
+    std::function<void()> pump;  // events that come in while messages are let run
 };
 
 TEST_F(MainformTest, StartsFromASeedFileAndServesRequests) {
@@ -167,6 +178,31 @@ TEST_F(MainformTest, BothEndpointsOpenWithLargeReceiveBuffersAndLogWhatWasGrante
     form->UDPPortError("UDPPort2", 10040, "Winsock error in recv()");
     EXPECT_NE(form->Log().LogBox().find(" UDPPort2 error 10040: Winsock error in recv()\r\n"),
               std::string::npos);
+}
+
+TEST_F(MainformTest, DatagramsBeforeStartUpIsDoneAreDropped) {
+    dir.WriteFile(
+        "QUENDA.INI",
+        "[OPTIONS]\nLOG_DETAIL=3\n[NAMESERVER]\nDNS_0_NAME=10.0.0.1\nDNS_0_ENABLED=Yes\n");
+    Mainform* loading = nullptr;
+    int early = 0;
+    pump = [&] {
+        if (loading == nullptr) return;
+        ++early;
+        loading->UDPPort2DataIn(Query("early.example"), "192.0.2.50", 40000);
+        loading->UDPPort1DataIn(GoodReply("early.example"), "10.0.0.1", 53);
+    };
+    auto form = Make();
+    loading = form.get();
+    ASSERT_EQ(form->Load(), StartOutcome::kRunning);
+    pump = nullptr;
+    EXPECT_GT(early, 0);
+    EXPECT_TRUE(udp1.sent.empty());
+    EXPECT_TRUE(udp2.sent.empty());
+    EXPECT_EQ(form->Table().PendingCount(), 0);
+    EXPECT_EQ(form->Counters().TOTALQ, 0);
+    form->UDPPort2DataIn(Query("later.example"), "192.0.2.50", 40000);
+    EXPECT_EQ(udp1.sent.size(), 1u);
 }
 
 TEST_F(MainformTest, ReceiveBuffersAreNotLoggedBelowHighDetail) {
