@@ -18,7 +18,8 @@ std::vector<std::string> SeedFields(std::string_view text);
 // (address, description, enabled, first-answer count) is written as the keys of name-server
 // slot 0, 1, ... of the settings file, and the seed file is deleted. A last group cut short by
 // the end of the file writes its missing fields as empty ("No" and 0 for the flag and count).
-// The seed file is kept when the settings file could not be written, so nothing is lost.
+// The seed file is kept when it could not be read whole or the settings file could not be
+// written, so nothing is lost.
 // Returns the number of groups imported.
 int ImportSeedFile(const std::string& programDirectory, const std::string& settingsPath);
 

@@ -112,7 +112,7 @@ struct Writer {
 // The file between one read and one write, with the tables' typed access.
 class SettingsFile::Profile {
   public:
-    explicit Profile(ProfileFile file) : file_(std::move(file)) {}
+    explicit Profile(ProfileFile& file) : file_(file) {}
 
     template <typename Owner>
     void Load(const char* section, const Key<Owner>& key, const std::string& name,
@@ -134,12 +134,16 @@ class SettingsFile::Profile {
     const ProfileFile& File() const { return file_; }
 
   private:
-    ProfileFile file_;
+    ProfileFile& file_;
 };
 
 void SettingsFile::LoadAllSettings() {
-    // An unreadable file loads like a missing one: every variable keeps its default.
-    const Profile profile(ProfileFile::Load(path_).value_or(ProfileFile()));
+    // An unreadable file loads like a missing one: every variable keeps its default. Saving
+    // those defaults would then replace the user's settings, so nothing is saved.
+    auto file = ProfileFile::Load(path_);
+    loadedWhole_ = file.has_value();
+    ProfileFile loaded = std::move(file).value_or(ProfileFile());
+    const Profile profile(loaded);
     LoadNameServers(profile);
     LoadStatistics(profile);
     LoadOptions(profile);
@@ -177,12 +181,12 @@ void SettingsFile::LoadOptions(const Profile& profile) {
 
 template <typename Put>
 bool SettingsFile::Save(Put put) {
-    if (!settingsLoaded_) return false;
-    auto file = ProfileFile::Load(path_);
-    if (!file) return false;  // never replace a file we could not read
-    Profile profile(std::move(*file));
-    put(profile);
-    return profile.File().Save(path_);
+    if (!settingsLoaded_ || !loadedWhole_) return false;
+    // Never replaces a file that could not be read whole.
+    return ProfileFile::Update(path_, [&](ProfileFile& file) {
+        Profile profile(file);
+        put(profile);
+    });
 }
 
 bool SettingsFile::SaveAllSettings() {

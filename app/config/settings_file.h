@@ -20,8 +20,9 @@ struct SettingsData {
     RequestCounters& counters;
 };
 
-// Each load reads the file once, each save writes it once (atomically). Nothing is saved
-// before LoadAllSettings has run, so a start-up that ends early leaves the file as it was.
+// Each load reads the file once, each save reads and writes it once (atomically, holding the
+// file's writers' lock). Nothing is saved before LoadAllSettings has run, so a start-up that
+// ends early leaves the file as it was, nor after a load that could not read the file whole.
 // A key that is missing or does not fit its variable leaves the variable as it was.
 class SettingsFile {
   public:
@@ -42,7 +43,8 @@ class SettingsFile {
     // as loaded. A slot whose address fails the address check is emptied.
     void LoadAllSettings();
 
-    // Each returns false when the file could not be written (or nothing was loaded yet).
+    // Each returns false when the file could not be read whole or written, or when nothing was
+    // loaded yet or the load could not read the file.
     bool SaveAllSettings();
     bool SaveOptions();
     bool SaveNameServers();
@@ -65,6 +67,7 @@ class SettingsFile {
     SettingsData data_;
     std::function<int()> waitingRequests_;
     bool settingsLoaded_ = false;
+    bool loadedWhole_ = false;  // the file was read to its end (or was missing) when loaded
 };
 
 }  // namespace quenda

@@ -154,6 +154,21 @@ TEST_F(SettingsFileTest, SavesEveryKeyInOrderAndKeepsForeignLines) {
     EXPECT_EQ(reloadedCounters.WTIME, 0.25);
 }
 
+TEST_F(SettingsFileTest, ASettingsFileThatCouldNotBeReadIsNeverSavedOver) {
+    std::filesystem::create_directory(Path());  // opens, but cannot be read
+    SettingsFile file = MakeFile();
+    file.LoadAllSettings();
+    EXPECT_EQ(servers[0].address, "");  // defaults, as for a missing file
+
+    // Readable again later: the user's servers must not give way to the defaults.
+    std::filesystem::remove(Path());
+    const std::string kept = "[NAMESERVER]\nDNS_0_NAME=10.0.0.1\nDNS_0_ENABLED=Yes\n";
+    dir.WriteFile("QUENDA.INI", kept);
+    EXPECT_FALSE(file.SaveAllSettings());
+    EXPECT_FALSE(file.SaveNameServers());
+    EXPECT_EQ(test::TempDirectory::ReadText(Path()), kept);
+}
+
 TEST_F(SettingsFileTest, SeedFileFillsSlotsOnceAndIsDeleted) {
     dir.WriteFile("dnsip.dat",
                   "\"header, ignored\"\n10.0.0.1, \"Provider, primary\" , 1 ,12\n"
