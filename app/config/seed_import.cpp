@@ -8,6 +8,7 @@
 #include <limits>
 #include <optional>
 
+#include "app/config/name_server_list.h"
 #include "app/config/settings_values.h"
 #include "platform/files/atomic_file.h"
 #include "platform/profile/profile_file.h"
@@ -84,7 +85,10 @@ int ImportSeedFile(const std::string& programDirectory, const std::string& setti
     const std::vector<std::string> fields = SeedFields(text);
     int groups = 0;
     const bool saved = ProfileFile::Update(settingsPath, [&](ProfileFile& settings) {
-        for (size_t first = 1; first < fields.size(); first += 4, ++groups) {
+        // Only the slots the program has are read back; writing the keys of thousands more
+        // would cost a search of the growing section each.
+        for (size_t first = 1; first < fields.size() && groups < kUsedNameServers;
+             first += 4, ++groups) {
             const auto field = [&](size_t k) {
                 return first + k < fields.size() ? fields[first + k] : std::string();
             };

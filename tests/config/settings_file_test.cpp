@@ -192,6 +192,17 @@ TEST_F(SettingsFileTest, SeedFileFillsSlotsOnceAndIsDeleted) {
     EXPECT_EQ(servers[2].address, "10.0.0.3");
 }
 
+TEST_F(SettingsFileTest, SeedGroupsPastTheTenthSlotAreLeftOut) {
+    std::string seed = "header\n";
+    for (int n = 0; n < 5000; ++n)
+        seed += "10.0." + std::to_string(n / 250) + "." + std::to_string(n % 250 + 1) + ",d,1,0\n";
+    dir.WriteFile("DNSIP.DAT", seed);
+    EXPECT_EQ(ImportSeedFile(dir.Path().string() + "/", Path()), 10);
+    EXPECT_EQ(Read("NAMESERVER", "DNS_9_NAME"), "10.0.0.10");
+    EXPECT_EQ(Read("NAMESERVER", "DNS_10_NAME"), "<absent>");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "DNSIP.DAT"));
+}
+
 TEST_F(SettingsFileTest, SeedFileStaysWhenTheSettingsCannotBeWritten) {
     dir.WriteFile("DNSIP.DAT", "x\n10.0.0.1,a,1,0\n");
     std::filesystem::create_directory(dir.Path() / "QUENDA.INI");  // unreadable as a file
