@@ -1,6 +1,7 @@
 // The settings file's layout as tables of keys, and the load and save passes over them.
 #include "app/config/settings_file.h"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <variant>
@@ -228,8 +229,12 @@ void SettingsFile::PutNameServers(Profile& profile) {
 void SettingsFile::PutStatistics(Profile& profile) {
     // Requests still waiting are counted again when they are answered after a restart.
     for (const auto& key : kStatisticKeys) profile.Put(kStatistics, key, key.name, data_.counters);
+    // What does not fit 16 bits would not load again: it is kept at the nearest end.
     const int waiting = waitingRequests_ ? waitingRequests_() : 0;
-    profile.File().Set(kStatistics, "TOTALQ", WholeNumberText(data_.counters.TOTALQ - waiting));
+    const int64_t total = std::clamp<int64_t>(int64_t{data_.counters.TOTALQ} - waiting,
+                                              std::numeric_limits<int16_t>::min(),
+                                              std::numeric_limits<int16_t>::max());
+    profile.File().Set(kStatistics, "TOTALQ", WholeNumberText(total));
 }
 
 }  // namespace quenda

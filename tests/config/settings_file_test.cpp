@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/config/seed_import.h"
 #include "app/config/settings_values.h"
 #include "app/config/yes_no.h"
@@ -152,6 +154,22 @@ TEST_F(SettingsFileTest, SavesEveryKeyInOrderAndKeepsForeignLines) {
     EXPECT_EQ(reloadedServers[2].WINNING, 4);
     EXPECT_EQ(reloaded.SYSTRAY, 1);
     EXPECT_EQ(reloadedCounters.WTIME, 0.25);
+}
+
+TEST_F(SettingsFileTest, SavedTotalLessTheWaitingStaysWithin16BitsAndLoadsBack) {
+    SettingsFile file = MakeFile();
+    file.LoadAllSettings();
+    for (const auto& [total, waitingNow, saved] :
+         {std::tuple{-32768, 5, "-32768"}, std::tuple{-32760, 5, "-32765"},
+          std::tuple{32767, 0, "32767"}}) {
+        counters.TOTALQ = static_cast<int16_t>(total);
+        waiting = waitingNow;
+        ASSERT_TRUE(file.SaveStatistics());
+        EXPECT_EQ(Read("STATISTICS", "TOTALQ"), saved);
+        counters.TOTALQ = 1;
+        MakeFile().LoadAllSettings();
+        EXPECT_EQ(counters.TOTALQ, std::stoi(saved));
+    }
 }
 
 TEST_F(SettingsFileTest, ASettingsFileThatCouldNotBeReadIsNeverSavedOver) {
