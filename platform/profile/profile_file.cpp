@@ -120,7 +120,15 @@ std::optional<std::string> ProfileFile::Get(std::string_view section, std::strin
 
 void ProfileFile::Set(std::string_view section, std::string_view key, std::string_view value) {
     std::string line;
-    line.append(key).append("=").append(value);
+    line.append(key).append("=");
+    // Reading drops blanks and one pair of quotes around a value: a value that begins or ends
+    // with either goes inside one pair of quotes, so it reads back as it was.
+    const auto special = [](char c) { return c == ' ' || c == '\t' || c == '"' || c == '\''; };
+    if (!value.empty() && (special(value.front()) || special(value.back()))) {
+        line.append("\"").append(value).append("\"");
+    } else {
+        line.append(value);
+    }
     const int header = FindSection(section);
     if (header < 0) {
         if (!lines_.empty() && !Trim(lines_.back().text).empty()) lines_.push_back({""});

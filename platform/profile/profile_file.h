@@ -33,7 +33,9 @@ class ProfileFile {
     std::optional<std::string> Get(std::string_view section, std::string_view key) const;
 
     // Sets key in section: the key's line is replaced in place, or a line is added after the
-    // section's last entry, or the section is added at the end of the file.
+    // section's last entry, or the section is added at the end of the file. A value beginning
+    // or ending with a blank or a quote is written inside double quotes, so Get gives back
+    // every value that holds no line end exactly as it was set.
     void Set(std::string_view section, std::string_view key, std::string_view value);
 
     // The file's text, every line ended the way the file's first line was ("\n" when new).

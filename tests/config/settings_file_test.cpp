@@ -156,6 +156,30 @@ TEST_F(SettingsFileTest, SavesEveryKeyInOrderAndKeepsForeignLines) {
     EXPECT_EQ(reloadedCounters.WTIME, 0.25);
 }
 
+class SettingsTextTest : public SettingsFileTest,
+                         public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SettingsTextTest, TextValuesSurviveEverySaveAndLoadUnchanged) {
+    const std::string text = GetParam();
+    SettingsFile file = MakeFile();
+    file.LoadAllSettings();
+    for (int round = 0; round < 3; ++round) {  // the periodic save loads what it saved before
+        options.LOG_FILE = text.empty() ? "/x" : text;
+        servers[0].description = text;
+        ASSERT_TRUE(file.SaveAllSettings());
+        options.LOG_FILE.clear();
+        servers[0].description.clear();
+        MakeFile().LoadAllSettings();
+        EXPECT_EQ(options.LOG_FILE, text.empty() ? "/x" : text);
+        EXPECT_EQ(servers[0].description, text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BlanksAndQuotes, SettingsTextTest,
+                         ::testing::Values("", "plain", "in side", " leading", "trailing ",
+                                           "\ttab\t", "\"quoted\"", "'single'", "\"", "a\"",
+                                           "'mixed\"", "\" both \""));
+
 TEST_F(SettingsFileTest, SavedTotalLessTheWaitingStaysWithin16BitsAndLoadsBack) {
     SettingsFile file = MakeFile();
     file.LoadAllSettings();
