@@ -64,7 +64,8 @@ int Run(const CommandLine& line, int argc, char** argv) {
     }
     // A second copy ends at once, changing nothing.
     InstanceLock lock(paths->dataDirectory);
-    if (!lock.Held()) return 0;
+    if (lock.HeldElsewhere()) return 0;
+    if (!lock.Held()) return Fail(lock.Error());
 
     const std::string programDirectory = ExecutableDirectory();
     const std::string libraryDirectory = programDirectory + "../lib/";

@@ -273,6 +273,14 @@ TEST_F(SystemTest, ASecondCopyEndsSilentlyAndChangesNothing) {
     EXPECT_TRUE(AskUdp(Query("alive.example"), kPort));
 }
 
+TEST_F(SystemTest, ALockFileThatCannotBeMadeIsAnErrorNotASecondCopy) {
+    // Nothing can be created in sysfs, not even by root.
+    const std::string run = std::string(QUENDA_BINARY) + " --headless --home /sys/kernel";
+    const std::string said = RunCommand(run + " 2>&1; echo \"status $?\"");
+    EXPECT_EQ(said.rfind("quenda: cannot lock /sys/kernel/quenda.lock: ", 0), 0u) << said;
+    EXPECT_NE(said.find("\nstatus 1\n"), std::string::npos) << said;
+}
+
 TEST_F(SystemTest, ATakenPortEndsTheProgramWithItsMessage) {
     const int taken = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in any{};
