@@ -38,7 +38,10 @@ void EventLog::WriteLog(const std::string& text, int level) {
 
 void EventLog::Flush() {
     if (file_ != nullptr) std::fflush(file_);
-    if (mirror_ != nullptr) std::fflush(mirror_);
+    // A mirror nobody reads any more (a closed pipe) is left alone from then on.
+    if (mirror_ != nullptr && (std::fflush(mirror_) != 0 || std::ferror(mirror_))) {
+        mirror_ = nullptr;
+    }
 }
 
 std::string EventLog::Prefix() {

@@ -52,7 +52,8 @@ class EventLog final : public LogSink {
     void ClearLogBox();
 
     void SetDisplay(LogDisplay* display) { display_ = display; }
-    // Also writes every line, ended by "\n", to this stream (standard output when headless).
+    // Also writes every line, ended by "\n", to this stream (standard output when headless),
+    // until a write to it fails.
     void SetMirror(std::FILE* mirror) { mirror_ = mirror; }
     // Deferred, lines wait in the streams' buffers until Flush instead of being written one
     // system call each; the owner flushes whenever its event loop is about to wait.
