@@ -5,15 +5,36 @@
 
 #include <sys/socket.h>
 
+#include <filesystem>
+#include <system_error>
+
 #include "platform/com/com_library.h"
 #include "platform/com/connection_point.h"
 #include "platform/com/error_info.h"
+#include "platform/com/guid.h"
+#include "platform/registry/registry.h"
 
 namespace quenda {
+namespace {
+
+// True when the registry names libraryPath itself (the same file, however spelt) as the
+// library of class clsid.
+bool RegisteredLibraryIs(REFCLSID clsid, const std::string& libraryPath) {
+    std::string registered;
+    if (Registry().QueryString(RegRoot::kClassesRoot,
+                               "CLSID\\" + GuidToString(clsid) + "\\InprocServer32", "",
+                               &registered) != RegStatus::kOk) {
+        return false;
+    }
+    std::error_code ec;
+    return std::filesystem::equivalent(registered, libraryPath, ec) && !ec;
+}
+
+}  // namespace
 
 // Receives the control's events; owned by the UdpPortControl it reports to.
 class UdpPortControl::Sink final : public IDispatch {
-public:
+  public:
     explicit Sink(UdpPortControl* owner) : owner_(owner) {}
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
@@ -34,11 +55,13 @@ public:
     }
     HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+    HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                   UINT*) override {
         if (id != kUdpEventDataIn || params == nullptr || params->cArgs != 3) return S_OK;
         // Arguments come last first, each by reference.
         const VARIANT* args = params->rgvarg;
-        if (args[2].vt != (VT_BYREF | VT_BSTR) || args[1].vt != (VT_BYREF | VT_BSTR) || args[0].vt != (VT_BYREF | VT_I2)) {
+        if (args[2].vt != (VT_BYREF | VT_BSTR) || args[1].vt != (VT_BYREF | VT_BSTR) ||
+            args[0].vt != (VT_BYREF | VT_I2)) {
             return S_OK;
         }
         owner_->RaiseDataIn(Latin1FromBstr(*args[2].pbstrVal), Latin1FromBstr(*args[1].pbstrVal),
@@ -46,22 +69,26 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     UdpPortControl* owner_;
 };
 
-std::unique_ptr<UdpPortControl> UdpPortControl::Create(const std::string& libraryPath, HRESULT* result) {
+std::unique_ptr<UdpPortControl> UdpPortControl::Create(const std::string& libraryPath,
+                                                       HRESULT* result) {
     HRESULT ignored;
     HRESULT& hr = result != nullptr ? *result : ignored;
     CLSID clsid{};
     hr = CLSIDFromProgID(kUdpPortProgId, &clsid);
-    if (FAILED(hr)) {
+    // A registration left by a moved build tree or an older install names another library, or
+    // one that is gone: the program registers its own again, so it always uses its own.
+    if (FAILED(hr) || !RegisteredLibraryIs(clsid, libraryPath)) {
         hr = CoRegisterServerLibrary(libraryPath.c_str(), 1);
         if (SUCCEEDED(hr)) hr = CLSIDFromProgID(kUdpPortProgId, &clsid);
         if (FAILED(hr)) return nullptr;
     }
     std::unique_ptr<UdpPortControl> port(new UdpPortControl);
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUDPPort, port->control_.OutVoid());
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUDPPort,
+                          port->control_.OutVoid());
     if (FAILED(hr)) return nullptr;
     ComPtr<IConnectionPointContainer> container;
     ComPtr<IConnectionPoint> point;
@@ -100,15 +127,21 @@ int UdpPortControl::Result(HRESULT hr) {
     return number;
 }
 
-int UdpPortControl::SetActive(bool active) { return Result(control_->put_Active(active ? VARIANT_TRUE : VARIANT_FALSE)); }
+int UdpPortControl::SetActive(bool active) {
+    return Result(control_->put_Active(active ? VARIANT_TRUE : VARIANT_FALSE));
+}
 
-int UdpPortControl::SetLocalPort(int32_t port) { return Result(control_->put_LocalPort(port)); }
+int UdpPortControl::SetLocalPort(int32_t port) {
+    return Result(control_->put_LocalPort(port));
+}
 
 int UdpPortControl::SetWinsockLoaded(bool loaded) {
     return Result(control_->put_WinsockLoaded(loaded ? VARIANT_TRUE : VARIANT_FALSE));
 }
 
-int UdpPortControl::SetInBufferSize(int32_t bytes) { return Result(control_->put_InBufferSize(bytes)); }
+int UdpPortControl::SetInBufferSize(int32_t bytes) {
+    return Result(control_->put_InBufferSize(bytes));
+}
 
 int32_t UdpPortControl::GrantedInBufferSize() {
     // The control reads back what was asked for; the kernel knows what was granted. A socket
@@ -145,7 +178,8 @@ void UdpPortControl::SendDatagram(const std::string& host, uint16_t port, std::s
     Result(control_->put_DataToSend(datagram.Get()));
 }
 
-void UdpPortControl::RaiseDataIn(std::string_view datagram, const std::string& address, uint16_t port) {
+void UdpPortControl::RaiseDataIn(std::string_view datagram, const std::string& address,
+                                 uint16_t port) {
     if (onDataIn_) onDataIn_(datagram, address, port);
 }
 

@@ -16,14 +16,17 @@
 namespace quenda {
 
 class UdpPortControl final : public UdpControl {
-public:
+  public:
     // One datagram (its bytes), the sender's dotted address and port.
-    using DataInHandler = std::function<void(std::string_view datagram, const std::string& address, uint16_t port)>;
+    using DataInHandler =
+        std::function<void(std::string_view datagram, const std::string& address, uint16_t port)>;
 
     // A new control with its defaults (inactive, Winsock loaded). When UDPPort.UDPPort.1 is
-    // not registered, libraryPath (the full name of libtarnel.so) is registered first.
+    // not registered, or registered with a library other than libraryPath (the full name of
+    // libtarnel.so) or one that does not exist, libraryPath is registered first.
     // Returns null with the failing HRESULT in *result (S_OK on success, result may be null).
-    static std::unique_ptr<UdpPortControl> Create(const std::string& libraryPath, HRESULT* result = nullptr);
+    static std::unique_ptr<UdpPortControl> Create(const std::string& libraryPath,
+                                                  HRESULT* result = nullptr);
     ~UdpPortControl() override;
     UdpPortControl(const UdpPortControl&) = delete;
     UdpPortControl& operator=(const UdpPortControl&) = delete;
@@ -51,7 +54,7 @@ public:
     // The control itself, for members this class does not wrap.
     IUDPPort* Control() const { return control_.Get(); }
 
-private:
+  private:
     class Sink;
 
     UdpPortControl() = default;
@@ -60,10 +63,10 @@ private:
 
     ComPtr<IUDPPort> control_;
     std::unique_ptr<Sink> sink_;
-    uint32_t cookie_ = 0;          // the sink's connection, 0 when not connected
-    std::string remoteHost_;       // as last set successfully
+    uint32_t cookie_ = 0;     // the sink's connection, 0 when not connected
+    std::string remoteHost_;  // as last set successfully
     uint16_t remotePort_ = 0;
-    bool remoteKnown_ = false;     // remoteHost_ and remotePort_ match the control
+    bool remoteKnown_ = false;  // remoteHost_ and remotePort_ match the control
     int lastError_ = 0;
     std::string lastErrorText_;
     DataInHandler onDataIn_;

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
+
+#include "platform/com/guid.h"
 
 #include "platform/registry/registry.h"
 #include "tests/support/qt_loop.h"
@@ -22,7 +25,7 @@ struct Received {
 };
 
 class UdpPortControlTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { Registry::SetProcessPath(dir_ / "registry"); }
 
     std::unique_ptr<UdpPortControl> Make(std::vector<Received>* received) {
@@ -30,9 +33,10 @@ protected:
         auto port = UdpPortControl::Create(QUENDA_TARNEL_LIBRARY, &hr);
         EXPECT_EQ(hr, S_OK);
         if (port && received != nullptr) {
-            port->SetDataInHandler([received](std::string_view datagram, const std::string& address, uint16_t from) {
-                received->push_back({std::string(datagram), address, from});
-            });
+            port->SetDataInHandler(
+                [received](std::string_view datagram, const std::string& address, uint16_t from) {
+                    received->push_back({std::string(datagram), address, from});
+                });
         }
         return port;
     }
@@ -56,9 +60,11 @@ TEST_F(UdpPortControlTest, TheRelayEndpointsOpenAndExchangeBytesExactly) {
     const int32_t servicePort = BoundPort(*service);
     const uint16_t upstreamPort = static_cast<uint16_t>(BoundPort(*upstream));
 
-    std::string query("\x12\x34\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00\x03www\x00\x00\x01\x00\x01", 21);
+    std::string query("\x12\x34\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00\x03www\x00\x00\x01\x00\x01",
+                      21);
     upstream->SendDatagram("127.0.0.1", static_cast<uint16_t>(servicePort), query);
-    upstream->SendDatagram("127.0.0.1", static_cast<uint16_t>(servicePort), "second");  // same remote, no reset
+    upstream->SendDatagram("127.0.0.1", static_cast<uint16_t>(servicePort),
+                           "second");  // same remote, no reset
     upstream->SendDatagram("localhost", static_cast<uint16_t>(servicePort), "by name");
     ASSERT_TRUE(RunLoopUntil([&] { return atService.size() == 3; }));
     EXPECT_EQ(upstream->LastError(), 0) << upstream->LastErrorText();
@@ -92,6 +98,27 @@ TEST_F(UdpPortControlTest, FailedSendsAreKeptNotThrownAndTheNextRemoteIsSetAfres
     EXPECT_EQ(port->SetActive(false), 0);
     EXPECT_FALSE(port->IsActive());
     EXPECT_EQ(port->SetWinsockLoaded(true), 0);
+}
+
+TEST_F(UdpPortControlTest, AStaleRegistrationGivesWayToTheBundledLibrary) {
+    const std::string key = "CLSID\\" + GuidToString(CLSID_UDPPort) + "\\InprocServer32";
+    const auto registered = [&] {
+        std::string path;
+        Registry().QueryString(RegRoot::kClassesRoot, key, "", &path);
+        return path;
+    };
+    ASSERT_TRUE(Make(nullptr));
+    const std::string bundled = registered();
+
+    // A build tree that has moved away, then an older install's copy still in place.
+    std::filesystem::create_directory(dir_ / "old");
+    const std::filesystem::path copy = dir_ / "old" / "libtarnel.so";
+    std::filesystem::copy_file(QUENDA_TARNEL_LIBRARY, copy);
+    for (const std::string& stale : {(dir_ / "moved" / "libtarnel.so").string(), copy.string()}) {
+        ASSERT_EQ(Registry().SetString(RegRoot::kClassesRoot, key, "", stale), RegStatus::kOk);
+        EXPECT_TRUE(Make(nullptr)) << stale;
+        EXPECT_EQ(registered(), bundled) << stale;
+    }
 }
 
 }  // namespace
