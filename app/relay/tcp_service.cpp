@@ -33,6 +33,16 @@ void TcpService::HandleTcpConnected(int id) {
     hooks_.ProcessPendingMessages();
     upstream.SetRemotePort(upstreamPort_);
     hooks_.ProcessPendingMessages();
+    // The pumps may have run the client's own disconnect: a client that is gone gets no
+    // upstream connection, and without a server to ask the client is not kept waiting.
+    Slot& slot = slots_[static_cast<size_t>(s)];
+    if (slot.connectionId != id || !slot.clientOpen || best < 0) {
+        if (slot.connectionId == id) {
+            if (slot.clientOpen) server_.CloseConnection(id);
+            slot = Slot{-1, false, {}, false};
+        }
+        return;
+    }
     upstream.SetConnected(true);
 }
 

@@ -119,6 +119,27 @@ TEST_F(TcpServiceTest, LimitsBoundConnectionsAndQueuedBytes) {
     EXPECT_EQ(clientArray.At(5).connectCalls.back(), false);
 }
 
+TEST_F(TcpServiceTest, AClientGoneDuringSetUpOrWithoutAServerGetsNoUpstreamConnection) {
+    hooks.onPump = [&] { tcp.HandleTcpDisconnected(7); };  // it resets while we set up
+    tcp.HandleTcpConnected(7);
+    EXPECT_THAT(clientArray.At(0).connectCalls, ::testing::Not(::testing::Contains(true)));
+    EXPECT_EQ(tcp.BoundSlots(), 0);             // free at once: no upstream event will come for it
+    EXPECT_TRUE(serverControl.closed.empty());  // it closed itself
+
+    servers[0].enabled = false;
+    servers[1].enabled = false;
+    clientArray.At(0).host = "10.9.9.9";  // left by an earlier connection
+    tcp.HandleTcpConnected(8);
+    EXPECT_THAT(clientArray.At(0).connectCalls, ::testing::Not(::testing::Contains(true)));
+    EXPECT_THAT(serverControl.closed, ::testing::ElementsAre(8));
+    EXPECT_EQ(tcp.BoundSlots(), 0);
+
+    servers[0].enabled = true;  // the freed slot serves the next client as usual
+    tcp.HandleTcpConnected(9);
+    EXPECT_EQ(tcp.FindTcpSlot(9), 0);
+    EXPECT_THAT(clientArray.At(0).connectCalls, ::testing::ElementsAre(false, true));
+}
+
 TEST_F(TcpServiceTest, ConnectionRequestsAreLoggedAtHighDetail) {
     tcp.HandleTcpConnectionRequest();
     EXPECT_TRUE(log.Has("TCP connection request", 3));
