@@ -40,7 +40,8 @@ Mainform::Mainform(const MainformParts& parts)
                    log_,     parts.clock,    *this,          parts.upstreamPort},
       relay_(environment_),
       sweep_(environment_, relay_, *this),
-      tcp_(parts.IPDaemon, parts.IPPort, relay_, servers_, log_, *this, parts.upstreamPort) {}
+      tcp_(parts.IPDaemon, parts.IPPort, relay_, servers_, log_, *this, parts.clock,
+           parts.upstreamPort) {}
 
 Mainform::~Mainform() = default;
 
@@ -106,9 +107,9 @@ void Mainform::LogReceiveBuffers() {
     for (const auto& [name, port] : ports) {
         const int32_t granted = port->GrantedInBufferSize();
         if (granted < 0) continue;
-        log_.WriteLog(std::string("INIT: ") + name + " receive buffer: " +
-                          std::to_string(granted) + " bytes",
-                      3);
+        log_.WriteLog(
+            std::string("INIT: ") + name + " receive buffer: " + std::to_string(granted) + " bytes",
+            3);
     }
 }
 
@@ -130,6 +131,7 @@ void Mainform::StartUpFailed(int error) {
 void Mainform::Timer1Tick() {
     sweep_.Timer1Tick();
     cache_.CommitStores();
+    tcp_.CloseIdleConnections();
 }
 
 bool Mainform::QueryUnload(UnloadReason reason) {
