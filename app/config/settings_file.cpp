@@ -141,8 +141,9 @@ class SettingsFile::Profile {
 void SettingsFile::LoadAllSettings() {
     // An unreadable file loads like a missing one: every variable keeps its default. Saving
     // those defaults would then replace the user's settings, so nothing is saved.
-    auto file = ProfileFile::Load(path_);
-    loadedWhole_ = file.has_value();
+    loadError_.clear();
+    auto file = ProfileFile::Load(path_, &loadError_);
+    if (!file && loadError_.empty()) loadError_ = "cannot read " + path_;
     ProfileFile loaded = std::move(file).value_or(ProfileFile());
     const Profile profile(loaded);
     LoadNameServers(profile);
@@ -182,12 +183,18 @@ void SettingsFile::LoadOptions(const Profile& profile) {
 
 template <typename Put>
 bool SettingsFile::Save(Put put) {
-    if (!settingsLoaded_ || !loadedWhole_) return false;
-    // Never replaces a file that could not be read whole.
-    return ProfileFile::Update(path_, [&](ProfileFile& file) {
+    if (!settingsLoaded_) return false;
+    // Never replaces a file that could not be read whole, now or when the settings were loaded.
+    std::string error = loadError_;
+    const auto change = [&](ProfileFile& file) {
         Profile profile(file);
         put(profile);
-    });
+    };
+    const bool saved = error.empty() && ProfileFile::Update(path_, change, &error);
+    if (!saved && !saveFailing_ && failureReport_)
+        failureReport_("Error saving settings: " + error);
+    saveFailing_ = !saved;
+    return saved;
 }
 
 bool SettingsFile::SaveAllSettings() {

@@ -46,6 +46,11 @@ class SettingsFile {
     // Each returns false when the file could not be read whole or written, or when nothing was
     // loaded yet or the load could not read the file.
     bool SaveAllSettings();
+    // failed gets "Error saving settings: " and the reason at the first failed save of a
+    // streak (a full disk fails every periodic save alike); a save that succeeds ends it.
+    void SetFailureReport(std::function<void(const std::string& text)> failed) {
+        failureReport_ = std::move(failed);
+    }
     bool SaveOptions();
     bool SaveNameServers();
     bool SaveStatistics();
@@ -67,7 +72,9 @@ class SettingsFile {
     SettingsData data_;
     std::function<int()> waitingRequests_;
     bool settingsLoaded_ = false;
-    bool loadedWhole_ = false;  // the file was read to its end (or was missing) when loaded
+    std::string loadError_;  // why the load could not read the file; "" when it could
+    std::function<void(const std::string&)> failureReport_;
+    bool saveFailing_ = false;  // the last save failed (and was reported)
 };
 
 }  // namespace quenda

@@ -41,7 +41,9 @@ Mainform::Mainform(const MainformParts& parts)
       relay_(environment_),
       sweep_(environment_, relay_, *this),
       tcp_(parts.IPDaemon, parts.IPPort, relay_, servers_, log_, *this, parts.clock,
-           parts.upstreamPort) {}
+           parts.upstreamPort) {
+    settings_.SetFailureReport([this](const std::string& text) { log_.WriteLog(text, 1); });
+}
 
 Mainform::~Mainform() = default;
 
