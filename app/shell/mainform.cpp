@@ -40,7 +40,10 @@ Mainform::Mainform(const MainformParts& parts)
                    *this,          ids_,           parts.upstreamPort},
       relay_(environment_),
       sweep_(environment_, relay_, *this),
-      tcp_(parts.IPDaemon, parts.IPPort, relay_, servers_, log_, *this, parts.upstreamPort) {}
+      tcp_(parts.IPDaemon, parts.IPPort, relay_, servers_, log_, *this, parts.clock,
+           parts.upstreamPort) {
+    settings_.SetFailureReport([this](const std::string& text) { log_.WriteLog(text, 1); });
+}
 
 Mainform::~Mainform() = default;
 
@@ -131,6 +134,7 @@ void Mainform::StartUpFailed(int error) {
 void Mainform::Timer1Tick() {
     sweep_.Timer1Tick();
     cache_.CommitStores();
+    tcp_.CloseIdleConnections();
 }
 
 bool Mainform::QueryUnload(UnloadReason reason) {

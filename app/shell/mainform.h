@@ -108,7 +108,11 @@ class Mainform final : private RelayHooks, private SweepHooks, private Statistic
     bool IsQuitRequested() override { return quit_; }
     void UnloadMainform() override;
     bool IsServerTabShown() override { return currentTab_ == 1; }
-    void SaveAllSettings() override { settings_.SaveAllSettings(); }
+    // The periodic save; a log file closed by a failed write is tried again with it.
+    void SaveAllSettings() override {
+        settings_.SaveAllSettings();
+        log_.RetryLogFile();
+    }
     // StatisticsView: nothing to draw without windows.
     void ShowShare(ShareBar, int) override {}
     void ShowWaiting(const std::string&) override {}

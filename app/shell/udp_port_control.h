@@ -24,7 +24,8 @@ class UdpPortControl final : public UdpControl {
     using ErrorHandler = std::function<void(int code, const std::string& description)>;
 
     // A new control with its defaults (inactive, Winsock loaded). When UDPPort.UDPPort.1 is
-    // not registered, libraryPath (the full name of libtarnel.so) is registered first.
+    // not registered, or registered with a library other than libraryPath (the full name of
+    // libtarnel.so) or one that does not exist, libraryPath is registered first.
     // Returns null with the failing HRESULT in *result (S_OK on success, result may be null).
     static std::unique_ptr<UdpPortControl> Create(const std::string& libraryPath,
                                                   HRESULT* result = nullptr);

@@ -12,6 +12,7 @@
 #include "tests/support/dns_builder.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_relay_ports.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_directory.h"
 
 namespace quenda::test {
@@ -283,6 +284,43 @@ TEST_F(MainformTest, TrayStartupHidesTheWindowAndKeepsTheStoredVersion) {
     ASSERT_EQ(form->Load(), StartOutcome::kRunning);
     EXPECT_TRUE(form->WindowHidden());
     EXPECT_EQ(form->GetOptions().DATABASE_VERSION, "1.2.3");
+}
+
+TEST_F(MainformTest, AFullDiskIsLoggedOncePerStreakAndWritingIsTriedAgainAtTheNextSave) {
+    dir.WriteFile("QUENDA.INI", "[OPTIONS]\nLOG_TOFILE=Yes\nLOG_FILE=/dev/full\n");
+    auto form = Make();
+    ASSERT_EQ(form->Load(), StartOutcome::kRunning);  // its lines fail to reach the log file
+    const auto count = [&](const std::string& text) {
+        const std::string& box = form->Log().LogBox();
+        int found = 0;
+        for (size_t at = box.find(text); at != std::string::npos; at = box.find(text, at + 1))
+            ++found;
+        return found;
+    };
+    const auto tick = [&](int times) {
+        for (int i = 0; i < times; ++i) form->Timer1Tick();
+    };
+    const std::string logFull = " Error writing logfile /dev/full: No space left on device";
+    const std::string settingsFull =
+        " Error saving settings: cannot write " + Ini() + ": File too large\r\n";
+    EXPECT_EQ(count(logFull), 1);
+    EXPECT_FALSE(form->Log().LogFileOpen());
+    {
+        const FileSizeLimit full(16);
+        tick(21);  // the first periodic save
+        EXPECT_EQ(count(settingsFull), 1);
+        EXPECT_TRUE(form->Log().LogFileOpen());  // tried again...
+        form->Log().WriteLog("line", 1);
+        EXPECT_FALSE(form->Log().LogFileOpen());  // ...and failed again, without a word
+        tick(60);
+        EXPECT_EQ(count(settingsFull), 1);
+        EXPECT_EQ(count(logFull), 1);
+    }
+    tick(60);  // saved: the streak is over
+    EXPECT_EQ(GetPrivateProfileString("OPTIONS", "LOG_FILE", "", 80, Ini()), "/dev/full");
+    const FileSizeLimit full(16);
+    EXPECT_TRUE(form->QueryUnload(UnloadReason::kSessionEnding));
+    EXPECT_EQ(count(settingsFull), 2);
 }
 
 }  // namespace

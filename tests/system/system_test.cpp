@@ -300,6 +300,28 @@ TEST_F(SystemTest, ASecondCopyEndsSilentlyAndChangesNothing) {
     EXPECT_TRUE(AskUdp(Query("alive.example"), kPort));
 }
 
+TEST_F(SystemTest, AHangUpAndAClosedOutputEndTheSessionSaving) {
+    // Standard output read by a reader that has gone: log lines only stop going there.
+    QuendaProcess quenda(home, kPort, QuendaProcess::Stdout::kClosedPipe);
+    std::optional<std::string> reply;
+    ASSERT_TRUE(WaitFor(
+        [&] { return (reply = AskUdp(Query("piped.example"), kPort, 200ms)).has_value(); }, 20s));
+    std::this_thread::sleep_for(1500ms);  // the log lines of the answer are flushed
+    ASSERT_TRUE(AskUdp(Query("piped.example"), kPort));
+    // The terminal going away ends the session like SIGTERM: everything is saved.
+    EXPECT_EQ(quenda.Stop(SIGHUP), 0);
+    EXPECT_GE(std::atoi(Setting("STATISTICS", "TOTALQ").c_str()), 2);
+    EXPECT_EQ(Setting("OPTIONS", "LOG_FILE"), home + "/Quenda.LOG");
+}
+
+TEST_F(SystemTest, ALockFileThatCannotBeMadeIsAnErrorNotASecondCopy) {
+    // Nothing can be created in sysfs, not even by root.
+    const std::string run = std::string(QUENDA_BINARY) + " --headless --home /sys/kernel";
+    const std::string said = RunCommand(run + " 2>&1; echo \"status $?\"");
+    EXPECT_EQ(said.rfind("quenda: cannot lock /sys/kernel/quenda.lock: ", 0), 0u) << said;
+    EXPECT_NE(said.find("\nstatus 1\n"), std::string::npos) << said;
+}
+
 TEST_F(SystemTest, ATakenPortEndsTheProgramWithItsMessage) {
     const int taken = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in any{};

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
+
+#include "platform/com/guid.h"
 
 #include "platform/registry/registry.h"
 #include "tests/support/qt_loop.h"
@@ -117,6 +120,27 @@ TEST_F(UdpPortControlTest, FailedSendsAreKeptNotThrownAndTheNextRemoteIsSetAfres
     EXPECT_EQ(port->SetActive(false), 0);
     EXPECT_FALSE(port->IsActive());
     EXPECT_EQ(port->SetWinsockLoaded(true), 0);
+}
+
+TEST_F(UdpPortControlTest, AStaleRegistrationGivesWayToTheBundledLibrary) {
+    const std::string key = "CLSID\\" + GuidToString(CLSID_UDPPort) + "\\InprocServer32";
+    const auto registered = [&] {
+        std::string path;
+        Registry().QueryString(RegRoot::kClassesRoot, key, "", &path);
+        return path;
+    };
+    ASSERT_TRUE(Make(nullptr));
+    const std::string bundled = registered();
+
+    // A build tree that has moved away, then an older install's copy still in place.
+    std::filesystem::create_directory(dir_ / "old");
+    const std::filesystem::path copy = dir_ / "old" / "libtarnel.so";
+    std::filesystem::copy_file(QUENDA_TARNEL_LIBRARY, copy);
+    for (const std::string& stale : {(dir_ / "moved" / "libtarnel.so").string(), copy.string()}) {
+        ASSERT_EQ(Registry().SetString(RegRoot::kClassesRoot, key, "", stale), RegStatus::kOk);
+        EXPECT_TRUE(Make(nullptr)) << stale;
+        EXPECT_EQ(registered(), bundled) << stale;
+    }
 }
 
 }  // namespace
