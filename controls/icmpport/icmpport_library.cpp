@@ -41,8 +41,10 @@ constexpr DispMember kMembers[] = {
     DispPropPut<&I::put_WinsockInfo>(u"WinsockInfo", kIcmpDispWinsockInfo),
     DispPropGet<&I::get_WinsockLoaded, VT_BOOL>(u"WinsockLoaded", kIcmpDispWinsockLoaded),
     DispPropPut<&I::put_WinsockLoaded, VT_BOOL>(u"WinsockLoaded", kIcmpDispWinsockLoaded),
-    DispPropGet<&I::get_WinsockMaxDatagramSize>(u"WinsockMaxDatagramSize", kIcmpDispWinsockMaxDatagramSize),
-    DispPropPut<&I::put_WinsockMaxDatagramSize>(u"WinsockMaxDatagramSize", kIcmpDispWinsockMaxDatagramSize),
+    DispPropGet<&I::get_WinsockMaxDatagramSize>(u"WinsockMaxDatagramSize",
+                                                kIcmpDispWinsockMaxDatagramSize),
+    DispPropPut<&I::put_WinsockMaxDatagramSize>(u"WinsockMaxDatagramSize",
+                                                kIcmpDispWinsockMaxDatagramSize),
     DispPropGet<&I::get_WinsockMaxSockets>(u"WinsockMaxSockets", kIcmpDispWinsockMaxSockets),
     DispPropPut<&I::put_WinsockMaxSockets>(u"WinsockMaxSockets", kIcmpDispWinsockMaxSockets),
     DispPropGet<&I::get_WinsockPath>(u"WinsockPath", kIcmpDispWinsockPath),
@@ -65,18 +67,19 @@ constexpr DispMember kEvents[] = {
     DispEvent(u"ReadyToSend", kIcmpEventReadyToSend, {}),
 };
 
-constexpr DispInterface kDual = {IID_IICMPPort, u"IICMPPort", kDispDual, kMembers, sizeof kMembers / sizeof kMembers[0]};
-constexpr DispInterface kEventInterface = {DIID__IICMPPortEvents, u"_IICMPPortEvents", kDispSource, kEvents,
-                                           sizeof kEvents / sizeof kEvents[0]};
+constexpr DispInterface kDual = {IID_IICMPPort, u"IICMPPort", kDispDual, kMembers,
+                                 sizeof kMembers / sizeof kMembers[0]};
+constexpr DispInterface kEventInterface = {DIID__IICMPPortEvents, u"_IICMPPortEvents", kDispSource,
+                                           kEvents, sizeof kEvents / sizeof kEvents[0]};
 constexpr CoclassInfo kCoclass = {CLSID_ICMPPort, u"ICMPPort", &kDual, &kEventInterface};
 constexpr TypeLibInfo kTypeLib = {LIBID_ICMPPORTLib, u"ICMPPORTLib", 1, 0, &kCoclass};
 
 // TimeToLive is deliberately absent: it belongs to the run, not to the saved form.
 constexpr PersistedProperty kPersisted[] = {
-    {u"InBufferSize", kIcmpDispInBufferSize},   {u"MaxMessageSize", kIcmpDispMaxMessageSize},
+    {u"InBufferSize", kIcmpDispInBufferSize},     {u"MaxMessageSize", kIcmpDispMaxMessageSize},
     {u"MessageSubType", kIcmpDispMessageSubType}, {u"MessageType", kIcmpDispMessageType},
-    {u"OutBufferSize", kIcmpDispOutBufferSize}, {u"RemoteHost", kIcmpDispRemoteHost},
-    {u"UseConnection", kIcmpDispUseConnection}, {u"WinsockLoaded", kIcmpDispWinsockLoaded},
+    {u"OutBufferSize", kIcmpDispOutBufferSize},   {u"RemoteHost", kIcmpDispRemoteHost},
+    {u"UseConnection", kIcmpDispUseConnection},   {u"WinsockLoaded", kIcmpDispWinsockLoaded},
 };
 
 // The toolbox picture: an echo, one arrow out and one back, on grey, drawn at compile time.
@@ -95,33 +98,19 @@ constexpr auto kBitmap = [] {
 }();
 
 const ControlClassInfo kClass = {
-    kIcmpPortProgId,
-    kIcmpPortIndependentProgId,
-    u"ICMPPort Control",
-    &kTypeLib,
-    kPersisted,
-    sizeof kPersisted / sizeof kPersisted[0],
-    u"pellin.hlp",
-    OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INVISIBLEATRUNTIME | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |
-        OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE,
-    kBitmap.data(),
-    &CreateControl<IcmpPort>,
+    kIcmpPortProgId,     kIcmpPortIndependentProgId,
+    u"ICMPPort Control", &kTypeLib,
+    kPersisted,          sizeof kPersisted / sizeof kPersisted[0],
+    u"pellin.hlp",       kInvisibleControlMiscStatus,
+    kBitmap.data(),      &CreateControl<IcmpPort>,
 };
 
 }  // namespace
 
-const ControlClassInfo& IcmpPortClass() { return kClass; }
+const ControlClassInfo& IcmpPortClass() {
+    return kClass;
+}
 
 }  // namespace quenda
 
-QUENDA_LIBRARY_EXPORT quenda::HRESULT DllGetClassObject(quenda::REFCLSID clsid, quenda::REFIID iid, void** object) {
-    return quenda::ShellGetClassObject(quenda::IcmpPortClass(), clsid, iid, object);
-}
-
-QUENDA_LIBRARY_EXPORT quenda::HRESULT DllCanUnloadNow() { return quenda::ShellCanUnloadNow(); }
-
-QUENDA_LIBRARY_EXPORT quenda::HRESULT DllRegisterServer() { return quenda::ShellRegisterServer(quenda::IcmpPortClass()); }
-
-QUENDA_LIBRARY_EXPORT quenda::HRESULT DllUnregisterServer() {
-    return quenda::ShellUnregisterServer(quenda::IcmpPortClass());
-}
+QUENDA_CONTROL_LIBRARY_EXPORTS(quenda::IcmpPortClass())

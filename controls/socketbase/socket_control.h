@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "controls/socketbase/dual_control.h"
+#include "controls/kit/dual_control.h"
 #include "controls/socketbase/socket_core.h"
 #include "platform/com/connection_point.h"
 

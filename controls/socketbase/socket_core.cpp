@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "controls/socketbase/com_error.h"
+#include "controls/kit/com_error.h"
 #include "controls/socketbase/socket_window.h"
 #include "platform/winmsg/message_queue.h"
 #include "platform/winmsg/window.h"

@@ -41,8 +41,10 @@ constexpr DispMember kMembers[] = {
     DispPropPut<&I::put_WinsockInfo>(u"WinsockInfo", kUdpDispWinsockInfo),
     DispPropGet<&I::get_WinsockLoaded, VT_BOOL>(u"WinsockLoaded", kUdpDispWinsockLoaded),
     DispPropPut<&I::put_WinsockLoaded, VT_BOOL>(u"WinsockLoaded", kUdpDispWinsockLoaded),
-    DispPropGet<&I::get_WinsockMaxDatagramSize>(u"WinsockMaxDatagramSize", kUdpDispWinsockMaxDatagramSize),
-    DispPropPut<&I::put_WinsockMaxDatagramSize>(u"WinsockMaxDatagramSize", kUdpDispWinsockMaxDatagramSize),
+    DispPropGet<&I::get_WinsockMaxDatagramSize>(u"WinsockMaxDatagramSize",
+                                                kUdpDispWinsockMaxDatagramSize),
+    DispPropPut<&I::put_WinsockMaxDatagramSize>(u"WinsockMaxDatagramSize",
+                                                kUdpDispWinsockMaxDatagramSize),
     DispPropGet<&I::get_WinsockMaxSockets>(u"WinsockMaxSockets", kUdpDispWinsockMaxSockets),
     DispPropPut<&I::put_WinsockMaxSockets>(u"WinsockMaxSockets", kUdpDispWinsockMaxSockets),
     DispPropGet<&I::get_WinsockPath>(u"WinsockPath", kUdpDispWinsockPath),
@@ -65,16 +67,17 @@ constexpr DispMember kEvents[] = {
     DispEvent(u"ReadyToSend", kUdpEventReadyToSend, {}),
 };
 
-constexpr DispInterface kDual = {IID_IUDPPort, u"IUDPPort", kDispDual, kMembers, sizeof kMembers / sizeof kMembers[0]};
-constexpr DispInterface kEventInterface = {DIID__IUDPPortEvents, u"_IUDPPortEvents", kDispSource, kEvents,
-                                           sizeof kEvents / sizeof kEvents[0]};
+constexpr DispInterface kDual = {IID_IUDPPort, u"IUDPPort", kDispDual, kMembers,
+                                 sizeof kMembers / sizeof kMembers[0]};
+constexpr DispInterface kEventInterface = {DIID__IUDPPortEvents, u"_IUDPPortEvents", kDispSource,
+                                           kEvents, sizeof kEvents / sizeof kEvents[0]};
 constexpr CoclassInfo kCoclass = {CLSID_UDPPort, u"UDPPort", &kDual, &kEventInterface};
 constexpr TypeLibInfo kTypeLib = {LIBID_UDPPORTLib, u"UDPPORTLib", 1, 0, &kCoclass};
 
 constexpr PersistedProperty kPersisted[] = {
-    {u"InBufferSize", kUdpDispInBufferSize}, {u"LocalPort", kUdpDispLocalPort},
+    {u"InBufferSize", kUdpDispInBufferSize},   {u"LocalPort", kUdpDispLocalPort},
     {u"MaxPacketSize", kUdpDispMaxPacketSize}, {u"OutBufferSize", kUdpDispOutBufferSize},
-    {u"RemoteHost", kUdpDispRemoteHost},     {u"RemotePort", kUdpDispRemotePort},
+    {u"RemoteHost", kUdpDispRemoteHost},       {u"RemotePort", kUdpDispRemotePort},
     {u"UseConnection", kUdpDispUseConnection}, {u"WinsockLoaded", kUdpDispWinsockLoaded},
 };
 
@@ -83,8 +86,8 @@ constexpr auto kBitmap = [] {
     std::array<uint32_t, kBitmapWidth * kBitmapHeight> pixels{};
     for (int y = 0; y < kBitmapHeight; ++y) {
         for (int x = 0; x < kBitmapWidth; ++x) {
-            bool arrow = (y == 4 && x >= 2 && x <= 13) || (y == 10 && x >= 2 && x <= 13) || (x == 12 - y + 4 && y < 7) ||
-                         (x == y - 7 && y > 7);
+            bool arrow = (y == 4 && x >= 2 && x <= 13) || (y == 10 && x >= 2 && x <= 13) ||
+                         (x == 12 - y + 4 && y < 7) || (x == y - 7 && y > 7);
             pixels[y * kBitmapWidth + x] = arrow ? 0xFF000080 : 0xFFC0C0C0;
         }
     }
@@ -92,33 +95,19 @@ constexpr auto kBitmap = [] {
 }();
 
 const ControlClassInfo kClass = {
-    kUdpPortProgId,
-    kUdpPortIndependentProgId,
-    u"UDPPort Control",
-    &kTypeLib,
-    kPersisted,
-    sizeof kPersisted / sizeof kPersisted[0],
-    u"tarnel.hlp",
-    OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INVISIBLEATRUNTIME | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |
-        OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE,
-    kBitmap.data(),
-    &CreateControl<UdpPort>,
+    kUdpPortProgId,     kUdpPortIndependentProgId,
+    u"UDPPort Control", &kTypeLib,
+    kPersisted,         sizeof kPersisted / sizeof kPersisted[0],
+    u"tarnel.hlp",      kInvisibleControlMiscStatus,
+    kBitmap.data(),     &CreateControl<UdpPort>,
 };
 
 }  // namespace
 
-const ControlClassInfo& UdpPortClass() { return kClass; }
+const ControlClassInfo& UdpPortClass() {
+    return kClass;
+}
 
 }  // namespace quenda
 
-QUENDA_LIBRARY_EXPORT quenda::HRESULT DllGetClassObject(quenda::REFCLSID clsid, quenda::REFIID iid, void** object) {
-    return quenda::ShellGetClassObject(quenda::UdpPortClass(), clsid, iid, object);
-}
-
-QUENDA_LIBRARY_EXPORT quenda::HRESULT DllCanUnloadNow() { return quenda::ShellCanUnloadNow(); }
-
-QUENDA_LIBRARY_EXPORT quenda::HRESULT DllRegisterServer() { return quenda::ShellRegisterServer(quenda::UdpPortClass()); }
-
-QUENDA_LIBRARY_EXPORT quenda::HRESULT DllUnregisterServer() {
-    return quenda::ShellUnregisterServer(quenda::UdpPortClass());
-}
+QUENDA_CONTROL_LIBRARY_EXPORTS(quenda::UdpPortClass())

@@ -1,5 +1,5 @@
 // Checks the byte layout of persisted values and that damaged values are refused safely.
-#include "controls/socketbase/property_stream.h"
+#include "controls/kit/property_stream.h"
 
 #include <gtest/gtest.h>
 

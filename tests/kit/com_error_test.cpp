@@ -1,9 +1,9 @@
 // Checks the conversion of component and Winsock codes into HRESULTs and error texts.
-#include "controls/socketbase/com_error.h"
+#include "controls/kit/com_error.h"
 
 #include <gtest/gtest.h>
 
-#include "controls/socketbase/error_table.h"
+#include "controls/kit/error_table.h"
 #include "platform/com/error_info.h"
 
 namespace quenda {
