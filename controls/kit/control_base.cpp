@@ -209,7 +209,7 @@ HRESULT ControlBase::Save(IStream* stream, int32_t clearDirty) {
     HRESULT hr = WriteU32(stream, kPropertyStreamVersion);
     for (uint32_t i = 0; SUCCEEDED(hr) && i < info_.persistedCount; ++i) {
         Variant value;
-        hr = GetProperty(info_.persisted[i], value.Get());
+        hr = SavedValue(i, value.Get());
         if (SUCCEEDED(hr)) hr = WritePersistedValue(stream, *value.Get());
     }
     if (SUCCEEDED(hr) && clearDirty) dirty_ = false;
@@ -246,7 +246,7 @@ HRESULT ControlBase::Save(IPropertyBag* bag, int32_t clearDirty, int32_t) {
     if (bag == nullptr) return E_POINTER;
     for (uint32_t i = 0; i < info_.persistedCount; ++i) {
         Variant value;
-        HRESULT hr = GetProperty(info_.persisted[i], value.Get());
+        HRESULT hr = SavedValue(i, value.Get());
         if (SUCCEEDED(hr)) hr = bag->Write(info_.persisted[i].name, value.Get());
         if (FAILED(hr)) return hr;
     }

@@ -159,6 +159,11 @@ class ControlBase : public IConnectionPointContainer,
     // The value a persisted property (by its index in the class's list) takes when a property
     // bag does not hold it: S_OK with *value filled applies it, S_FALSE keeps what it holds.
     virtual HRESULT MissingPropertyValue(uint32_t /*index*/, VARIANT* /*value*/) { return S_FALSE; }
+    // The value saved for a persisted property (by its index): its get, unless the control
+    // saves another form of it.
+    virtual HRESULT SavedValue(uint32_t index, VARIANT* value) {
+        return GetProperty(info_.persisted[index], value);
+    }
     // Loading begins to apply persisted values (true) and has ended, well or not (false).
     virtual void PropertiesLoading(bool /*starting*/) {}
     // Every persisted value was applied.
