@@ -17,6 +17,7 @@
 #include "platform/shell/picture_table.h"
 #include "platform/shell/shell_backend.h"
 #include "platform/winmsg/message_queue.h"
+#include "platform/winmsg/window.h"
 
 namespace quenda {
 namespace {
@@ -38,6 +39,21 @@ std::vector<UINT> MouseMessagesOf(QSystemTrayIcon::ActivationReason reason) {
     }
 }
 
+// Gives window the mouse messages of one activation. A button goes up only after the window
+// has taken its going down, as with a real mouse: the first message is sent, and only once its
+// handlers are done (they may let pending messages run) are the others posted.
+void DeliverMouseMessages(HWND window, UINT callback, UINT id,
+                          QSystemTrayIcon::ActivationReason reason) {
+    std::vector<UINT> messages = MouseMessagesOf(reason);
+    for (size_t i = 0; i < messages.size(); ++i) {
+        if (i == 0) {
+            SendMessageA(window, callback, id, static_cast<LPARAM>(messages[i]));
+        } else {
+            PostMessageA(window, callback, id, static_cast<LPARAM>(messages[i]));
+        }
+    }
+}
+
 // The tip's text: up to its first NUL, at most the field's 64 characters, one byte each.
 QString TipText(const NOTIFYICONDATAA& data) {
     size_t length = strnlen(data.szTip, kNotifyTipLength);
@@ -53,7 +69,12 @@ bool HasWindows() {
 struct TrayEntry {
     QPointer<QSystemTrayIcon> icon;
     UINT callbackMessage = 0;
-    ~TrayEntry() { delete icon.data(); }
+    // Later, not at once: the icon may be inside its own activation signal.
+    ~TrayEntry() {
+        if (icon.isNull()) return;
+        icon->hide();
+        icon->deleteLater();
+    }
 };
 
 class QtBackend final : public ShellBackend {
@@ -81,24 +102,13 @@ class QtBackend final : public ShellBackend {
         UINT id = data.uID;
         QObject::connect(raw->icon.data(), &QSystemTrayIcon::activated,
                          [raw, window, id](QSystemTrayIcon::ActivationReason reason) {
-                             if (raw->callbackMessage == 0) return;
-                             for (UINT mouse : MouseMessagesOf(reason)) {
-                                 PostMessageA(window, raw->callbackMessage, id,
-                                              static_cast<LPARAM>(mouse));
-                             }
+                             // Read before delivering: a handler may remove the icon.
+                             UINT callback = raw->callbackMessage;
+                             if (callback != 0) DeliverMouseMessages(window, callback, id, reason);
                          });
         raw->icon->show();
         icons_.emplace(key, std::move(entry));
         return 1;
-    }
-
-    bool IconRect(HWND window, UINT id, RECT* location) override {
-        auto found = icons_.find(std::make_pair(window, id));
-        if (found == icons_.end() || found->second->icon.isNull()) return false;
-        QRect at = found->second->icon->geometry();
-        if (at.isEmpty()) return false;
-        *location = RECT{at.left(), at.top(), at.right() + 1, at.bottom() + 1};
-        return true;
     }
 
     bool TrayAvailable() override {

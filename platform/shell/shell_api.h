@@ -31,7 +31,7 @@ struct NOTIFYICONDATAA {
     HWND hWnd;                     // the window that owns the icon and gets its callback messages
     UINT uID;                      // the owner's number for the icon
     UINT uFlags;                   // NIF_* bits: which fields below to take
-    UINT uCallbackMessage;         // posted to hWnd for mouse activity; 0 posts nothing
+    UINT uCallbackMessage;         // given to hWnd for mouse activity; 0: nothing is given
     HICON hIcon;                   // the picture handle shown
     char szTip[kNotifyTipLength];  // tool tip, one byte per character, ends at a NUL or at 64
 };
@@ -50,28 +50,17 @@ inline constexpr UINT WM_MBUTTONDBLCLK = 0x0209;
 
 // Adds (NIM_ADD), changes (NIM_MODIFY) or removes (NIM_DELETE) the icon (hWnd, uID) in the
 // notification area, taking the fields uFlags names. Each (hWnd, uID) has at most one icon.
-// Afterwards mouse activity on the icon is posted to hWnd as uCallbackMessage with
-// wParam = uID and lParam = the mouse message (see the layer's mapping). Returns FALSE for a
-// null record, a wrong cbSize, an unknown message, adding an icon that exists or whose picture
-// handle shows nothing, changing or removing one that does not, or when there is no tray.
+// Afterwards mouse activity on the icon reaches hWnd as uCallbackMessage with wParam = uID and
+// lParam = the mouse message: a click as 513 then 514, a double click 515, the context click
+// (right button) 516 then 517, the middle button 519 then 520; the first of a pair is sent, the
+// second posted once the first was handled. Returns FALSE for a null record, a wrong cbSize, an
+// unknown message, adding an icon that exists or whose picture handle shows nothing, changing
+// or removing one that does not, or when there is no tray.
 QUENDA_SHELL_API BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA* data);
 
 struct RECT {
     int32_t left, top, right, bottom;
 };
-
-// Names one icon of the notification area.
-struct NOTIFYICONIDENTIFIER {
-    DWORD cbSize;  // sizeof(NOTIFYICONIDENTIFIER)
-    HWND hWnd;     // the icon's owner window
-    UINT uID;      // the owner's number for the icon
-};
-
-// Where the icon (hWnd, uID) is on the screen, in pixels. S_OK with *location filled; E_FAIL
-// when there is no such icon or the tray does not tell where it is; E_INVALIDARG for null
-// arguments or a wrong cbSize.
-QUENDA_SHELL_API int32_t Shell_NotifyIconGetRect(const NOTIFYICONIDENTIFIER* identifier,
-                                                 RECT* location);
 
 inline constexpr DWORD ABM_GETTASKBARPOS = 5;
 inline constexpr UINT ABE_BOTTOM = 3;

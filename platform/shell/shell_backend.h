@@ -15,8 +15,6 @@ class ShellBackend {
 
     // Shell_NotifyIconA after the record was checked (size, message known).
     virtual BOOL NotifyIcon(DWORD message, const NOTIFYICONDATAA& data) = 0;
-    // Where the icon (window, id) is on the screen; false when unknown.
-    virtual bool IconRect(HWND window, UINT id, RECT* location) = 0;
     // True when a notification area exists to put icons into.
     virtual bool TrayAvailable() = 0;
     // The cursor's screen position in pixels; false without a screen.

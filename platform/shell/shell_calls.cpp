@@ -32,16 +32,6 @@ BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA* data) {
     return Backend().NotifyIcon(message, *data);
 }
 
-int32_t Shell_NotifyIconGetRect(const NOTIFYICONIDENTIFIER* identifier, RECT* location) {
-    constexpr int32_t kInvalidArg = static_cast<int32_t>(0x80070057);
-    constexpr int32_t kFail = static_cast<int32_t>(0x80004005);
-    if (identifier == nullptr || location == nullptr ||
-        identifier->cbSize != sizeof(NOTIFYICONIDENTIFIER)) {
-        return kInvalidArg;
-    }
-    return Backend().IconRect(identifier->hWnd, identifier->uID, location) ? 0 : kFail;
-}
-
 uintptr_t SHAppBarMessage(DWORD message, APPBARDATA* data) {
     if (message != ABM_GETTASKBARPOS || !Backend().TrayAvailable()) return 0;
     if (data != nullptr) {

@@ -37,7 +37,6 @@ class RecordingShell final : public ShellBackend {
         if (message == NIM_ADD) return addSucceeds ? 1 : 0;
         return 1;
     }
-    bool IconRect(HWND, UINT, RECT*) override { return false; }
     bool TrayAvailable() override { return trayAvailable; }
     bool CursorPos(POINT* point) override {
         *point = cursor;

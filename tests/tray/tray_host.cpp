@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,15 +87,35 @@ std::string Output(const QString& program, const QStringList& arguments) {
     return process.readAllStandardOutput().toStdString();
 }
 
-// How many windows the X server has: the tray embeds the icon as a window of its own.
-int WindowCount() {
-    std::string tree = Output("xwininfo", {"-root", "-tree"});
-    int count = 0;
-    for (size_t at = tree.find("0x"); at != std::string::npos;
-         at = tree.find("\n", at), at = tree.find("0x", at)) {
-        ++count;
+// The X window id after "Parent window id: " in xwininfo's answer about window, or "".
+std::string ParentOf(const std::string& window) {
+    std::string tree = Output("xwininfo", {"-tree", "-id", QString::fromStdString(window)});
+    const std::string label = "Parent window id: ";
+    size_t at = tree.find(label);
+    if (at == std::string::npos) return {};
+    at += label.size();
+    return tree.substr(at, tree.find_first_of(" \n", at) - at);
+}
+
+// The window the tray embedded for our icon: a window of our class whose grandparent is the
+// tray's panel (trayer puts a socket window of its own between them). "" while there is none.
+std::string EmbeddedIcon() {
+    std::string found =
+        Output("xdotool", {"search", "--classname", QCoreApplication::applicationName()});
+    size_t start = 0;
+    while (start < found.size()) {
+        size_t end = found.find('\n', start);
+        if (end == std::string::npos) end = found.size();
+        std::string window = found.substr(start, end - start);
+        start = end + 1;
+        if (window.empty()) continue;
+        std::string socket = ParentOf(window);
+        std::string panel = socket.empty() ? std::string() : ParentOf(socket);
+        if (panel.empty()) continue;
+        std::string about = Output("xwininfo", {"-id", QString::fromStdString(panel)});
+        if (about.find("\"panel\"") != std::string::npos) return window;
     }
-    return count;
+    return {};
 }
 
 std::string Joined(const std::vector<std::string>& events) {
@@ -137,7 +158,6 @@ int Run(const char* library, const char* iconPath, const char* screenshot) {
         return Fail("cannot connect to the events");
     }
 
-    int windowsBefore = WindowCount();
     ComPtr<IShellPicture> icon;
     if (FAILED(LoadPictureFile(iconPath, icon.Out())))
         return Fail(std::string("cannot load ") + iconPath);
@@ -150,25 +170,15 @@ int Run(const char* library, const char* iconPath, const char* screenshot) {
         return Fail("cannot set the icon and tip");
     }
 
-    ComPtr<IOleWindow> window;
-    HWND hwnd = nullptr;
-    tray.As(IID_IOleWindow, &window);
-    window->GetWindow(&hwnd);
-    NOTIFYICONIDENTIFIER which{sizeof(NOTIFYICONIDENTIFIER), hwnd, 1};
-    RECT at{};
-    if (!WaitFor(
-            [&] {
-                return Shell_NotifyIconGetRect(&which, &at) == 0 && WindowCount() > windowsBefore;
-            },
-            10000)) {
-        return Fail("the tray did not take the icon");
+    std::string embedded;
+    if (!WaitFor([&] { return !(embedded = EmbeddedIcon()).empty(); }, 10000)) {
+        return Fail("the tray's panel did not get a window for the icon");
     }
-    std::printf("icon at %d,%d-%d,%d; windows %d -> %d\n", at.left, at.top, at.right, at.bottom,
-                windowsBefore, WindowCount());
+    std::printf("the tray embedded the icon as window %s\n", embedded.c_str());
 
-    QString x = QString::number((at.left + at.right) / 2),
-            y = QString::number((at.top + at.bottom) / 2);
-    QProcess::execute("xdotool", {"mousemove", "--sync", x, y});
+    // xdotool clicks where the pointer is: put it on the middle of the icon first.
+    QString target = QString::fromStdString(embedded);
+    QProcess::execute("xdotool", {"mousemove", "--window", target, "11", "11"});
     WaitFor([] { return false; }, 300);
     QProcess::execute("xdotool", {"click", "3"});
     std::vector<std::string> right = {"MouseDown(2)", "Click", "MouseUp(2)"};
@@ -182,10 +192,11 @@ int Run(const char* library, const char* iconPath, const char* screenshot) {
     if (!WaitFor([&] { return sink.events.size() >= left.size(); }, 5000) || sink.events != left) {
         return Fail("a left click raised " + Joined(sink.events));
     }
-    std::printf("events: right click and left click raised MouseDown, Click, MouseUp\n");
+    std::printf("events: a right and a left click each raised MouseDown, Click, MouseUp\n");
 
     QScreen* screen = QGuiApplication::primaryScreen();
-    QRect strip(0, 0, screen->geometry().width(), std::max(at.bottom + 8, 48));
+    // The tray sits at the top right.
+    QRect strip(screen->geometry().width() - 160, 0, 160, 40);
     QDir().mkpath(QFileInfo(QString::fromUtf8(screenshot)).absolutePath());
     if (!screen->grabWindow(0, strip.x(), strip.y(), strip.width(), strip.height())
              .save(QString::fromUtf8(screenshot))) {
