@@ -5,12 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
 #include <limits>
 #include <optional>
-#include <sstream>
 
+#include "app/config/name_server_list.h"
 #include "app/config/settings_values.h"
+#include "platform/files/atomic_file.h"
 #include "platform/profile/profile_file.h"
 
 namespace quenda {
@@ -77,32 +77,34 @@ int ImportSeedFile(const std::string& programDirectory, const std::string& setti
     const auto name = FindSeedFile(programDirectory);
     if (!name) return 0;
     const std::string seedPath = programDirectory + *name;
-    std::ifstream in(seedPath, std::ios::binary);
-    if (!in) return 0;
-    std::ostringstream text;
-    text << in.rdbuf();
-    in.close();
+    // A seed file read in part would be deleted with the rest of its groups never imported.
+    std::string text;
+    std::string error;
+    if (ReadWholeFile(seedPath, &text, &error) != FileRead::kOk) return 0;
 
-    auto settings = ProfileFile::Load(settingsPath);
-    if (!settings) return 0;
-    const std::vector<std::string> fields = SeedFields(text.str());
+    const std::vector<std::string> fields = SeedFields(text);
     int groups = 0;
-    for (size_t first = 1; first < fields.size(); first += 4, ++groups) {
-        const auto field = [&](size_t k) {
-            return first + k < fields.size() ? fields[first + k] : std::string();
-        };
-        const std::string prefix = "DNS_" + std::to_string(groups);
-        settings->Set("NAMESERVER", prefix + "_NAME", field(0));
-        settings->Set("NAMESERVER", prefix + "_DESC", field(1));
-        const std::string enabled = field(2);
-        const size_t flag = enabled.find_first_not_of(" \t");
-        settings->Set("NAMESERVER", prefix + "_ENABLED",
-                      flag != std::string::npos && enabled[flag] == '1' ? "Yes" : "No");
-        const auto wins = ReadWholeNumber(field(3), std::numeric_limits<int16_t>::min(),
-                                          std::numeric_limits<int16_t>::max());
-        settings->Set("NAMESERVER", prefix + "_WINNING", WholeNumberText(wins.value_or(0)));
-    }
-    if (!settings->Save(settingsPath)) return 0;
+    const bool saved = ProfileFile::Update(settingsPath, [&](ProfileFile& settings) {
+        // Only the slots the program has are read back; writing the keys of thousands more
+        // would cost a search of the growing section each.
+        for (size_t first = 1; first < fields.size() && groups < kUsedNameServers;
+             first += 4, ++groups) {
+            const auto field = [&](size_t k) {
+                return first + k < fields.size() ? fields[first + k] : std::string();
+            };
+            const std::string prefix = "DNS_" + std::to_string(groups);
+            settings.Set("NAMESERVER", prefix + "_NAME", field(0));
+            settings.Set("NAMESERVER", prefix + "_DESC", field(1));
+            const std::string enabled = field(2);
+            const size_t flag = enabled.find_first_not_of(" \t");
+            settings.Set("NAMESERVER", prefix + "_ENABLED",
+                         flag != std::string::npos && enabled[flag] == '1' ? "Yes" : "No");
+            const auto wins = ReadWholeNumber(field(3), std::numeric_limits<int16_t>::min(),
+                                              std::numeric_limits<int16_t>::max());
+            settings.Set("NAMESERVER", prefix + "_WINNING", WholeNumberText(wins.value_or(0)));
+        }
+    });
+    if (!saved) return 0;
     unlink(seedPath.c_str());
     return groups;
 }

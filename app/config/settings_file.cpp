@@ -1,6 +1,7 @@
 // The settings file's layout as tables of keys, and the load and save passes over them.
 #include "app/config/settings_file.h"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <variant>
@@ -112,7 +113,7 @@ struct Writer {
 // The file between one read and one write, with the tables' typed access.
 class SettingsFile::Profile {
   public:
-    explicit Profile(ProfileFile file) : file_(std::move(file)) {}
+    explicit Profile(ProfileFile& file) : file_(file) {}
 
     template <typename Owner>
     void Load(const char* section, const Key<Owner>& key, const std::string& name,
@@ -134,12 +135,17 @@ class SettingsFile::Profile {
     const ProfileFile& File() const { return file_; }
 
   private:
-    ProfileFile file_;
+    ProfileFile& file_;
 };
 
 void SettingsFile::LoadAllSettings() {
-    // An unreadable file loads like a missing one: every variable keeps its default.
-    const Profile profile(ProfileFile::Load(path_).value_or(ProfileFile()));
+    // An unreadable file loads like a missing one: every variable keeps its default. Saving
+    // those defaults would then replace the user's settings, so nothing is saved.
+    loadError_.clear();
+    auto file = ProfileFile::Load(path_, &loadError_);
+    if (!file && loadError_.empty()) loadError_ = "cannot read " + path_;
+    ProfileFile loaded = std::move(file).value_or(ProfileFile());
+    const Profile profile(loaded);
     LoadNameServers(profile);
     LoadStatistics(profile);
     LoadOptions(profile);
@@ -178,11 +184,17 @@ void SettingsFile::LoadOptions(const Profile& profile) {
 template <typename Put>
 bool SettingsFile::Save(Put put) {
     if (!settingsLoaded_) return false;
-    auto file = ProfileFile::Load(path_);
-    if (!file) return false;  // never replace a file we could not read
-    Profile profile(std::move(*file));
-    put(profile);
-    return profile.File().Save(path_);
+    // Never replaces a file that could not be read whole, now or when the settings were loaded.
+    std::string error = loadError_;
+    const auto change = [&](ProfileFile& file) {
+        Profile profile(file);
+        put(profile);
+    };
+    const bool saved = error.empty() && ProfileFile::Update(path_, change, &error);
+    if (!saved && !saveFailing_ && failureReport_)
+        failureReport_("Error saving settings: " + error);
+    saveFailing_ = !saved;
+    return saved;
 }
 
 bool SettingsFile::SaveAllSettings() {
@@ -224,8 +236,12 @@ void SettingsFile::PutNameServers(Profile& profile) {
 void SettingsFile::PutStatistics(Profile& profile) {
     // Requests still waiting are counted again when they are answered after a restart.
     for (const auto& key : kStatisticKeys) profile.Put(kStatistics, key, key.name, data_.counters);
+    // What does not fit 16 bits would not load again: it is kept at the nearest end.
     const int waiting = waitingRequests_ ? waitingRequests_() : 0;
-    profile.File().Set(kStatistics, "TOTALQ", WholeNumberText(data_.counters.TOTALQ - waiting));
+    const int64_t total = std::clamp<int64_t>(int64_t{data_.counters.TOTALQ} - waiting,
+                                              std::numeric_limits<int16_t>::min(),
+                                              std::numeric_limits<int16_t>::max());
+    profile.File().Set(kStatistics, "TOTALQ", WholeNumberText(total));
 }
 
 }  // namespace quenda

@@ -20,8 +20,9 @@ struct SettingsData {
     RequestCounters& counters;
 };
 
-// Each load reads the file once, each save writes it once (atomically). Nothing is saved
-// before LoadAllSettings has run, so a start-up that ends early leaves the file as it was.
+// Each load reads the file once, each save reads and writes it once (atomically, holding the
+// file's writers' lock). Nothing is saved before LoadAllSettings has run, so a start-up that
+// ends early leaves the file as it was, nor after a load that could not read the file whole.
 // A key that is missing or does not fit its variable leaves the variable as it was.
 class SettingsFile {
   public:
@@ -42,8 +43,14 @@ class SettingsFile {
     // as loaded. A slot whose address fails the address check is emptied.
     void LoadAllSettings();
 
-    // Each returns false when the file could not be written (or nothing was loaded yet).
+    // Each returns false when the file could not be read whole or written, or when nothing was
+    // loaded yet or the load could not read the file.
     bool SaveAllSettings();
+    // failed gets "Error saving settings: " and the reason at the first failed save of a
+    // streak (a full disk fails every periodic save alike); a save that succeeds ends it.
+    void SetFailureReport(std::function<void(const std::string& text)> failed) {
+        failureReport_ = std::move(failed);
+    }
     bool SaveOptions();
     bool SaveNameServers();
     bool SaveStatistics();
@@ -65,6 +72,9 @@ class SettingsFile {
     SettingsData data_;
     std::function<int()> waitingRequests_;
     bool settingsLoaded_ = false;
+    std::string loadError_;  // why the load could not read the file; "" when it could
+    std::function<void(const std::string&)> failureReport_;
+    bool saveFailing_ = false;  // the last save failed (and was reported)
 };
 
 }  // namespace quenda

@@ -1,6 +1,9 @@
 // The event log sink, the log box text and the log file.
 #include "app/log/event_log.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace quenda {
 
 EventLog::~EventLog() {
@@ -23,10 +26,13 @@ void EventLog::WriteLog(const std::string& text, int level) {
         }
     }
     const std::string line = Prefix() + " " + text;
+    int fileError = 0;
     box_.append(line).append("\r\n");
     if (file_ != nullptr) {
         std::fputs(line.c_str(), file_);
         std::fputs("\r\n", file_);
+        fileWritten_ = true;
+        if (std::ferror(file_)) fileError = errno != 0 ? errno : EIO;
     }
     if (mirror_ != nullptr) {
         std::fputs(line.c_str(), mirror_);
@@ -34,11 +40,22 @@ void EventLog::WriteLog(const std::string& text, int level) {
     }
     if (!deferFlush_) Flush();
     if (display_ != nullptr) display_->LogBoxChanged(box_);
+    if (fileError != 0) FileWriteFailed(fileError);
 }
 
 void EventLog::Flush() {
-    if (file_ != nullptr) std::fflush(file_);
-    if (mirror_ != nullptr) std::fflush(mirror_);
+    if (file_ != nullptr) {
+        if (std::fflush(file_) != 0 || std::ferror(file_)) {
+            FileWriteFailed(errno != 0 ? errno : EIO);
+        } else if (fileWritten_) {
+            fileFailReported_ = false;  // lines reach the file again: a new failure is news
+        }
+        fileWritten_ = false;
+    }
+    // A mirror nobody reads any more (a closed pipe) is left alone from then on.
+    if (mirror_ != nullptr && (std::fflush(mirror_) != 0 || std::ferror(mirror_))) {
+        mirror_ = nullptr;
+    }
 }
 
 std::string EventLog::Prefix() {
@@ -65,6 +82,7 @@ std::string EventLog::FormatPrefix(std::time_t now) const {
 }
 
 bool EventLog::OpenLogFile() {
+    fileFailed_ = false;
     if (!options_.LOG_TOFILE) {
         if (display_ != nullptr) display_->SetLogCaption("DNS Log");
         CloseLogFile();
@@ -82,9 +100,30 @@ void EventLog::ClearLogBox() {
     if (display_ != nullptr) display_->LogBoxChanged(box_);
 }
 
+void EventLog::RetryLogFile() {
+    if (fileFailed_) OpenLogFile();
+}
+
 void EventLog::CloseLogFile() {
     if (file_ != nullptr) std::fclose(file_);  // flushes what waits
     file_ = nullptr;
+    fileWritten_ = false;
+}
+
+void EventLog::FileWriteFailed(int error) {
+    // Every further line would fail the same way, each a system call; lines already taken
+    // are lost either way.
+    if (file_ == nullptr) return;  // already closed by this failure
+    std::FILE* failed = file_;
+    file_ = nullptr;
+    fileWritten_ = false;
+    fileFailed_ = true;
+    std::fclose(failed);
+    if (fileFailReported_) return;
+    fileFailReported_ = true;
+    WriteLog("Error writing logfile " + options_.LOG_FILE + ": " + std::strerror(error) +
+                 " (writing to it stopped)",
+             1);
 }
 
 }  // namespace quenda

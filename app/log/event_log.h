@@ -47,13 +47,20 @@ class EventLog final : public LogSink {
     // be opened; the caption then stays as it was.
     bool OpenLogFile();
 
+    // After a write to the log file failed (a full disk, say) the file is closed and one
+    // level-1 line says so; lines then go to the box and the mirror only. This opens the file
+    // again when that happened (a later failure of the same streak is not reported again).
+    void RetryLogFile();
+
     bool LogFileOpen() const { return file_ != nullptr; }
     const std::string& LogBox() const { return box_; }
     void ClearLogBox();
 
     void SetDisplay(LogDisplay* display) { display_ = display; }
-    // Also writes every line, ended by "\n", to this stream (standard output when headless).
+    // Also writes every line, ended by "\n", to this stream (standard output when headless),
+    // until a write to it fails.
     void SetMirror(std::FILE* mirror) { mirror_ = mirror; }
+    bool Mirroring() const { return mirror_ != nullptr; }
     // Deferred, lines wait in the streams' buffers until Flush instead of being written one
     // system call each; the owner flushes whenever its event loop is about to wait.
     void DeferFlush(bool defer) { deferFlush_ = defer; }
@@ -63,6 +70,7 @@ class EventLog final : public LogSink {
     std::string Prefix();
     std::string FormatPrefix(std::time_t now) const;
     void CloseLogFile();
+    void FileWriteFailed(int error);
 
     const Options& options_;
     WallClock now_;
@@ -70,10 +78,13 @@ class EventLog final : public LogSink {
     std::FILE* mirror_ = nullptr;
     std::FILE* file_ = nullptr;
     bool deferFlush_ = false;
+    bool fileWritten_ = false;       // lines were put to the file since the last flush
+    bool fileFailed_ = false;        // the file was closed after a failed write
+    bool fileFailReported_ = false;  // that failure streak has been logged
     std::string box_;
-    std::string prefix_;          // the last prefix made, for prefixTime_ and prefixShape_
+    std::string prefix_;  // the last prefix made, for prefixTime_ and prefixShape_
     std::time_t prefixTime_ = -1;
-    int prefixShape_ = 0;         // LOG_DATE as bit 0, LOG_TIME as bit 1
+    int prefixShape_ = 0;  // LOG_DATE as bit 0, LOG_TIME as bit 1
 };
 
 }  // namespace quenda

@@ -1,9 +1,5 @@
 // quenda: the caching DNS forwarder. Sets up the directories, the component runtime and the
 // controls, then hands the event loop to the main form until a quit ends it.
-#include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,12 +11,15 @@
 #include <vector>
 
 #include "app/shell/command_line.h"
+#include "app/shell/control_libraries.h"
 #include "app/shell/instance_lock.h"
 #include "app/shell/local_interfaces.h"
 #include "app/shell/mainform.h"
 #include "app/shell/program_paths.h"
+#include "app/shell/session_signals.h"
 #include "app/shell/tcp_dispatch_controls.h"
 #include "app/shell/udp_port_control.h"
+#include "controls/tray/pindletray_interface.h"
 #include "platform/registry/registry.h"
 #include "platform/tick/tick.h"
 #include "platform/ui/message_service.h"
@@ -32,24 +31,6 @@ namespace {
 
 constexpr int kTimer1IntervalMs = 2000;
 constexpr qint64 kLogFlushIntervalMs = 1000;
-
-// SIGTERM and SIGINT end the session: their handler only writes to this pipe, and the loop
-// reads it like any other event.
-int signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
-}
-
-bool CatchSessionEndSignals() {
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return false;
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
-}
 
 int Fail(const std::string& text) {
     std::fprintf(stderr, "quenda: %s\n", text.c_str());
@@ -64,7 +45,8 @@ int Run(const CommandLine& line, int argc, char** argv) {
     }
     // A second copy ends at once, changing nothing.
     InstanceLock lock(paths->dataDirectory);
-    if (!lock.Held()) return 0;
+    if (lock.HeldElsewhere()) return 0;
+    if (!lock.Held()) return Fail(lock.Error());
 
     const std::string programDirectory = ExecutableDirectory();
     const std::string libraryDirectory = programDirectory + "../lib/";
@@ -75,7 +57,7 @@ int Run(const CommandLine& line, int argc, char** argv) {
     // every posted event and every socket watch re-armed, several system calls per query.
     qputenv("QT_NO_GLIB", "1");
     QCoreApplication application(argc, argv);
-    if (!CatchSessionEndSignals()) return Fail("cannot catch SIGTERM and SIGINT");
+    if (!CatchSessionEndSignals()) return Fail("cannot catch SIGTERM, SIGINT and SIGHUP");
 
     Mainform* form = nullptr;
     HeadlessMessages messages([&form](const std::string& text) {
@@ -89,6 +71,15 @@ int Run(const CommandLine& line, int argc, char** argv) {
     if (!upstream || !service) {
         return Fail("cannot create the UDPPort control from " + libraryDirectory +
                     "libtarnel.so (error " + std::to_string(created & 0xFFFF) + ")");
+    }
+    // The tray control is created by the main window; its library is registered here, on first
+    // start, like Tarnel's.
+    ControlMessages controlMessages(messages);
+    const std::string trayLibrary = libraryDirectory + kPindleTrayLibraryName;
+    const HRESULT trayRegistered = RegisterBundledLibrary(kPindleTrayProgId, trayLibrary);
+    if (FAILED(trayRegistered)) {
+        std::fprintf(stderr, "quenda: cannot register %s (error %d)\n", trayLibrary.c_str(),
+                     static_cast<int>(trayRegistered & 0xFFFF));
     }
     TcpDispatchControls tcp;
 
@@ -125,6 +116,12 @@ int Run(const CommandLine& line, int argc, char** argv) {
         [&](std::string_view datagram, const std::string& address, uint16_t port) {
             mainform.UDPPort2DataIn(datagram, address, port);
         });
+    upstream->SetErrorHandler([&](int code, const std::string& description) {
+        mainform.UDPPortError("UDPPort1", code, description);
+    });
+    service->SetErrorHandler([&](int code, const std::string& description) {
+        mainform.UDPPortError("UDPPort2", code, description);
+    });
 
     if (mainform.Load() != StartOutcome::kRunning) return 1;
 
@@ -132,11 +129,9 @@ int Run(const CommandLine& line, int argc, char** argv) {
         if (mainform.QueryUnload(reason)) QCoreApplication::exit(0);
     };
     mainform.SetUnloadHandler([&] { quit(UnloadReason::kCode); });
-    QSocketNotifier sessionEnd(signalPipe[0], QSocketNotifier::Read);
+    QSocketNotifier sessionEnd(SessionEndDescriptor(), QSocketNotifier::Read);
     QObject::connect(&sessionEnd, &QSocketNotifier::activated, [&] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t n = read(signalPipe[0], &byte, 1);
-        quit(UnloadReason::kSessionEnding);
+        if (TakeSessionEndSignal() != 0) quit(UnloadReason::kSessionEnding);
     });
     QTimer timer1;
     QObject::connect(&timer1, &QTimer::timeout, [&] { mainform.Timer1Tick(); });
@@ -158,6 +153,8 @@ int Run(const CommandLine& line, int argc, char** argv) {
     tcp.Bind(nullptr);
     upstream->SetDataInHandler({});
     service->SetDataInHandler({});
+    upstream->SetErrorHandler({});
+    service->SetErrorHandler({});
     return status;
 }
 

@@ -11,6 +11,7 @@
 #include "app/log/log_sink.h"
 #include "app/relay/relay_ports.h"
 #include "app/relay/udp_relay.h"
+#include "platform/tick/tick.h"
 
 namespace quenda {
 
@@ -18,6 +19,26 @@ namespace quenda {
 inline constexpr int kMaxTcpConnections = 256;
 // Client bytes held while the upstream connection is being made; more closes the client.
 inline constexpr size_t kMaxTcpPendingBytes = 65537;
+// A client connection is closed when it has not delivered a complete query this long after
+// it opened or after it began its last query...
+inline constexpr Tick kTcpQueryTimeoutMs = 10000;
+// ...and when nothing came from either side this long after its last complete query or the
+// last answer bytes (idle clients give their slot back).
+inline constexpr Tick kTcpIdleTimeoutMs = 30000;
+
+// Follows the framing of a DNS stream over TCP (every message behind its two-octet length).
+class TcpFraming {
+  public:
+    // Takes the next bytes of the stream; the number of messages they complete.
+    int Feed(std::string_view data);
+    // True while a message has begun and is not complete.
+    bool InMessage() const { return lengthOctets_ != 0 || bodyLeft_ != 0; }
+
+  private:
+    int lengthOctets_ = 0;   // octets of the length seen (0 or 1)
+    uint32_t length_ = 0;    // the length's first octet while lengthOctets_ is 1
+    uint32_t bodyLeft_ = 0;  // octets of the current message still to come
+};
 
 // The TCP server control (IPDaemon).
 class TcpServerControl {
@@ -58,7 +79,7 @@ class TcpClientArray {
 class TcpService {
   public:
     TcpService(TcpServerControl& server, TcpClientArray& clients, UdpRelay& relay,
-               NameServerList& servers, LogSink& log, RelayHooks& hooks,
+               NameServerList& servers, LogSink& log, RelayHooks& hooks, Clock& clock,
                uint16_t upstreamPort = kDnsPort)
         : server_(server),
           clients_(clients),
@@ -66,6 +87,7 @@ class TcpService {
           servers_(servers),
           log_(log),
           hooks_(hooks),
+          clock_(clock),
           upstreamPort_(upstreamPort) {}
 
     // Forgets every slot and starts listening on port; 0 or the listening failure's number.
@@ -78,6 +100,11 @@ class TcpService {
     void HandleUpstreamConnected(int index);
     void HandleUpstreamData(int index, std::string_view data);
     void HandleUpstreamDisconnected(int index);
+
+    // Closes every client connection past its query or idle time-out (see kTcpQueryTimeoutMs
+    // and kTcpIdleTimeoutMs) with its upstream connection; the slot is freed when the upstream
+    // connection reports closed. Called every few seconds.
+    void CloseIdleConnections();
 
     // The highest free slot, or a new one; the client array grows with the slots.
     int AllocateTcpSlot();
@@ -93,7 +120,20 @@ class TcpService {
         bool connected = false;   // upstream connection established
         std::string pendingData;  // client bytes waiting for the upstream connection
         bool clientOpen = true;   // the client connection has not closed yet
+        bool queried = false;     // the client has delivered a complete query
+        TcpFraming framing;       // where the client's stream stands
+        Tick since = 0;           // start of the wait the time-outs measure
+
+        static Slot Freed() {
+            Slot slot;
+            slot.connectionId = -1;
+            slot.clientOpen = false;
+            return slot;
+        }
     };
+
+    // Closes slot s's client connection and its upstream connection.
+    void CloseBoth(int s);
 
     TcpServerControl& server_;
     TcpClientArray& clients_;
@@ -101,6 +141,7 @@ class TcpService {
     NameServerList& servers_;
     LogSink& log_;
     RelayHooks& hooks_;
+    Clock& clock_;
     uint16_t upstreamPort_;
     std::vector<Slot> slots_;
 };

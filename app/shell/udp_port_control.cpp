@@ -5,6 +5,7 @@
 
 #include <sys/socket.h>
 
+#include "app/shell/control_libraries.h"
 #include "platform/com/com_library.h"
 #include "platform/com/connection_point.h"
 #include "platform/com/error_info.h"
@@ -13,7 +14,7 @@ namespace quenda {
 
 // Receives the control's events; owned by the UdpPortControl it reports to.
 class UdpPortControl::Sink final : public IDispatch {
-public:
+  public:
     explicit Sink(UdpPortControl* owner) : owner_(owner) {}
 
     HRESULT QueryInterface(REFIID iid, void** object) override {
@@ -34,11 +35,19 @@ public:
     }
     HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
-        if (id != kUdpEventDataIn || params == nullptr || params->cArgs != 3) return S_OK;
+    HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                   UINT*) override {
+        if (params == nullptr) return S_OK;
         // Arguments come last first, each by reference.
         const VARIANT* args = params->rgvarg;
-        if (args[2].vt != (VT_BYREF | VT_BSTR) || args[1].vt != (VT_BYREF | VT_BSTR) || args[0].vt != (VT_BYREF | VT_I2)) {
+        if (id == kUdpEventError && params->cArgs == 2 && args[1].vt == (VT_BYREF | VT_I2) &&
+            args[0].vt == (VT_BYREF | VT_BSTR)) {
+            owner_->RaiseError(*args[1].piVal, Latin1FromBstr(*args[0].pbstrVal));
+            return S_OK;
+        }
+        if (id != kUdpEventDataIn || params->cArgs != 3) return S_OK;
+        if (args[2].vt != (VT_BYREF | VT_BSTR) || args[1].vt != (VT_BYREF | VT_BSTR) ||
+            args[0].vt != (VT_BYREF | VT_I2)) {
             return S_OK;
         }
         owner_->RaiseDataIn(Latin1FromBstr(*args[2].pbstrVal), Latin1FromBstr(*args[1].pbstrVal),
@@ -46,22 +55,21 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     UdpPortControl* owner_;
 };
 
-std::unique_ptr<UdpPortControl> UdpPortControl::Create(const std::string& libraryPath, HRESULT* result) {
+std::unique_ptr<UdpPortControl> UdpPortControl::Create(const std::string& libraryPath,
+                                                       HRESULT* result) {
     HRESULT ignored;
     HRESULT& hr = result != nullptr ? *result : ignored;
     CLSID clsid{};
-    hr = CLSIDFromProgID(kUdpPortProgId, &clsid);
-    if (FAILED(hr)) {
-        hr = CoRegisterServerLibrary(libraryPath.c_str(), 1);
-        if (SUCCEEDED(hr)) hr = CLSIDFromProgID(kUdpPortProgId, &clsid);
-        if (FAILED(hr)) return nullptr;
-    }
+    hr = RegisterBundledLibrary(kUdpPortProgId, libraryPath);
+    if (SUCCEEDED(hr)) hr = CLSIDFromProgID(kUdpPortProgId, &clsid);
+    if (FAILED(hr)) return nullptr;
     std::unique_ptr<UdpPortControl> port(new UdpPortControl);
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUDPPort, port->control_.OutVoid());
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUDPPort,
+                          port->control_.OutVoid());
     if (FAILED(hr)) return nullptr;
     ComPtr<IConnectionPointContainer> container;
     ComPtr<IConnectionPoint> point;
@@ -100,15 +108,25 @@ int UdpPortControl::Result(HRESULT hr) {
     return number;
 }
 
-int UdpPortControl::SetActive(bool active) { return Result(control_->put_Active(active ? VARIANT_TRUE : VARIANT_FALSE)); }
+int UdpPortControl::SetActive(bool active) {
+    return Result(control_->put_Active(active ? VARIANT_TRUE : VARIANT_FALSE));
+}
 
-int UdpPortControl::SetLocalPort(int32_t port) { return Result(control_->put_LocalPort(port)); }
+int UdpPortControl::SetLocalPort(int32_t port) {
+    return Result(control_->put_LocalPort(port));
+}
 
 int UdpPortControl::SetWinsockLoaded(bool loaded) {
     return Result(control_->put_WinsockLoaded(loaded ? VARIANT_TRUE : VARIANT_FALSE));
 }
 
-int UdpPortControl::SetInBufferSize(int32_t bytes) { return Result(control_->put_InBufferSize(bytes)); }
+int UdpPortControl::SetMaxPacketSize(int32_t bytes) {
+    return Result(control_->put_MaxPacketSize(bytes));
+}
+
+int UdpPortControl::SetInBufferSize(int32_t bytes) {
+    return Result(control_->put_InBufferSize(bytes));
+}
 
 int32_t UdpPortControl::GrantedInBufferSize() {
     // The control reads back what was asked for; the kernel knows what was granted. A socket
@@ -145,8 +163,13 @@ void UdpPortControl::SendDatagram(const std::string& host, uint16_t port, std::s
     Result(control_->put_DataToSend(datagram.Get()));
 }
 
-void UdpPortControl::RaiseDataIn(std::string_view datagram, const std::string& address, uint16_t port) {
+void UdpPortControl::RaiseDataIn(std::string_view datagram, const std::string& address,
+                                 uint16_t port) {
     if (onDataIn_) onDataIn_(datagram, address, port);
+}
+
+void UdpPortControl::RaiseError(int code, const std::string& description) {
+    if (onError_) onError_(code, description);
 }
 
 }  // namespace quenda

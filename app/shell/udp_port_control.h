@@ -16,14 +16,19 @@
 namespace quenda {
 
 class UdpPortControl final : public UdpControl {
-public:
+  public:
     // One datagram (its bytes), the sender's dotted address and port.
-    using DataInHandler = std::function<void(std::string_view datagram, const std::string& address, uint16_t port)>;
+    using DataInHandler =
+        std::function<void(std::string_view datagram, const std::string& address, uint16_t port)>;
+    // The Error event: a failure found while receiving (its Winsock or component code and text).
+    using ErrorHandler = std::function<void(int code, const std::string& description)>;
 
     // A new control with its defaults (inactive, Winsock loaded). When UDPPort.UDPPort.1 is
-    // not registered, libraryPath (the full name of libtarnel.so) is registered first.
+    // not registered, or registered with a library other than libraryPath (the full name of
+    // libtarnel.so) or one that does not exist, libraryPath is registered first.
     // Returns null with the failing HRESULT in *result (S_OK on success, result may be null).
-    static std::unique_ptr<UdpPortControl> Create(const std::string& libraryPath, HRESULT* result = nullptr);
+    static std::unique_ptr<UdpPortControl> Create(const std::string& libraryPath,
+                                                  HRESULT* result = nullptr);
     ~UdpPortControl() override;
     UdpPortControl(const UdpPortControl&) = delete;
     UdpPortControl& operator=(const UdpPortControl&) = delete;
@@ -31,11 +36,13 @@ public:
     // Called inside every DataIn event; may send on this control and may close it (the close
     // then happens when the handler returns).
     void SetDataInHandler(DataInHandler handler) { onDataIn_ = std::move(handler); }
+    void SetErrorHandler(ErrorHandler handler) { onError_ = std::move(handler); }
 
     // Each returns 0 or the host error number (20001 + component code, 15001 + Winsock code).
     int SetActive(bool active) override;
     int SetLocalPort(int32_t port) override;
     int SetWinsockLoaded(bool loaded) override;
+    int SetMaxPacketSize(int32_t bytes) override;
     int SetInBufferSize(int32_t bytes) override;
     int32_t GrantedInBufferSize() override;
 
@@ -51,22 +58,24 @@ public:
     // The control itself, for members this class does not wrap.
     IUDPPort* Control() const { return control_.Get(); }
 
-private:
+  private:
     class Sink;
 
     UdpPortControl() = default;
     int Result(HRESULT hr);
     void RaiseDataIn(std::string_view datagram, const std::string& address, uint16_t port);
+    void RaiseError(int code, const std::string& description);
 
     ComPtr<IUDPPort> control_;
     std::unique_ptr<Sink> sink_;
-    uint32_t cookie_ = 0;          // the sink's connection, 0 when not connected
-    std::string remoteHost_;       // as last set successfully
+    uint32_t cookie_ = 0;     // the sink's connection, 0 when not connected
+    std::string remoteHost_;  // as last set successfully
     uint16_t remotePort_ = 0;
-    bool remoteKnown_ = false;     // remoteHost_ and remotePort_ match the control
+    bool remoteKnown_ = false;  // remoteHost_ and remotePort_ match the control
     int lastError_ = 0;
     std::string lastErrorText_;
     DataInHandler onDataIn_;
+    ErrorHandler onError_;
 };
 
 }  // namespace quenda

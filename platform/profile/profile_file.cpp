@@ -1,13 +1,7 @@
 // INI parsing, editing and atomic saving.
 #include "platform/profile/profile_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
+#include "platform/files/atomic_file.h"
 
 namespace quenda {
 namespace {
@@ -47,29 +41,38 @@ std::optional<std::pair<std::string_view, std::string_view>> Entry(std::string_v
     return std::make_pair(Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)));
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
-std::optional<ProfileFile> ProfileFile::Load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (access(path.c_str(), F_OK) != 0 && errno == ENOENT) return ProfileFile();
-        return std::nullopt;
+std::optional<ProfileFile> ProfileFile::Load(const std::string& path, std::string* error) {
+    std::string text;
+    std::string reason;
+    switch (ReadWholeFile(path, &text, &reason)) {
+        case FileRead::kOk:
+            return Parse(text);
+        case FileRead::kMissing:
+            return ProfileFile();
+        case FileRead::kFailed:
+            break;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return Parse(text.str());
+    if (error != nullptr) *error = reason;
+    return std::nullopt;
+}
+
+bool ProfileFile::Update(const std::string& path, const std::function<void(ProfileFile&)>& change,
+                         std::string* error) {
+    std::string reason;
+    const FileWriterLock lock(path);
+    if (!lock.Held()) {
+        if (error != nullptr) *error = lock.Error();
+        return false;
+    }
+    auto profile = Load(path, &reason);
+    if (profile) {
+        change(*profile);
+        if (profile->Save(path, &reason)) return true;
+    }
+    if (error != nullptr) *error = reason;
+    return false;
 }
 
 ProfileFile ProfileFile::Parse(std::string_view text) {
@@ -117,7 +120,15 @@ std::optional<std::string> ProfileFile::Get(std::string_view section, std::strin
 
 void ProfileFile::Set(std::string_view section, std::string_view key, std::string_view value) {
     std::string line;
-    line.append(key).append("=").append(value);
+    line.append(key).append("=");
+    // Reading drops blanks and one pair of quotes around a value: a value that begins or ends
+    // with either goes inside one pair of quotes, so it reads back as it was.
+    const auto special = [](char c) { return c == ' ' || c == '\t' || c == '"' || c == '\''; };
+    if (!value.empty() && (special(value.front()) || special(value.back()))) {
+        line.append("\"").append(value).append("\"");
+    } else {
+        line.append(value);
+    }
     const int header = FindSection(section);
     if (header < 0) {
         if (!lines_.empty() && !Trim(lines_.back().text).empty()) lines_.push_back({""});
@@ -145,16 +156,11 @@ std::string ProfileFile::Text() const {
     return text;
 }
 
-bool ProfileFile::Save(const std::string& path) const {
-    const std::string temporary = path + ".tmp";
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    const bool written = WriteAll(fd, Text()) && fsync(fd) == 0;
-    if (close(fd) != 0 || !written || rename(temporary.c_str(), path.c_str()) != 0) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+bool ProfileFile::Save(const std::string& path, std::string* error) const {
+    std::string reason;
+    if (WriteFileAtomically(path, Text(), &reason)) return true;
+    if (error != nullptr) *error = reason;
+    return false;
 }
 
 std::string GetPrivateProfileString(std::string_view section, std::string_view key,
@@ -172,10 +178,8 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
 
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& path) {
-    auto profile = ProfileFile::Load(path);
-    if (!profile) return false;
-    profile->Set(section, key, value);
-    return profile->Save(path);
+    return ProfileFile::Update(path,
+                               [&](ProfileFile& profile) { profile.Set(section, key, value); });
 }
 
 }  // namespace quenda

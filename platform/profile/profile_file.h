@@ -2,6 +2,7 @@
 // and keys, values written in place or appended to their section, the file replaced atomically.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,8 +14,15 @@ namespace quenda {
 class ProfileFile {
   public:
     // Reads the file at path. A missing file is an empty profile; a file that cannot be read
-    // gives std::nullopt.
-    static std::optional<ProfileFile> Load(const std::string& path);
+    // to its end gives std::nullopt, with the reason in *error when error is given.
+    static std::optional<ProfileFile> Load(const std::string& path, std::string* error = nullptr);
+
+    // Reads, changes and saves the file at path while holding its writers' lock, so writers in
+    // other processes take turns and none loses the other's keys. A file that cannot be read
+    // whole is never replaced. False, with the reason in *error when given, when the file
+    // could not be read, locked or written; the file is then as it was.
+    static bool Update(const std::string& path, const std::function<void(ProfileFile&)>& change,
+                       std::string* error = nullptr);
 
     // Parses INI text ("\n" or "\r\n" lines).
     static ProfileFile Parse(std::string_view text);
@@ -25,16 +33,18 @@ class ProfileFile {
     std::optional<std::string> Get(std::string_view section, std::string_view key) const;
 
     // Sets key in section: the key's line is replaced in place, or a line is added after the
-    // section's last entry, or the section is added at the end of the file.
+    // section's last entry, or the section is added at the end of the file. A value beginning
+    // or ending with a blank or a quote is written inside double quotes, so Get gives back
+    // every value that holds no line end exactly as it was set.
     void Set(std::string_view section, std::string_view key, std::string_view value);
 
     // The file's text, every line ended the way the file's first line was ("\n" when new).
     std::string Text() const;
 
-    // Writes the text to a temporary file beside path, flushes it to disk and renames it over
-    // path, so readers see the old or the new file, never a mix. False on any failure, leaving
-    // the old file as it was.
-    bool Save(const std::string& path) const;
+    // Replaces the file at path with the text atomically (WriteFileAtomically: a symbolic link
+    // is written through and the file keeps its mode). False on any failure, with the reason in
+    // *error when given, leaving the old file as it was. Takes no lock: see Update.
+    bool Save(const std::string& path, std::string* error = nullptr) const;
 
   private:
     struct Line {

@@ -2,7 +2,6 @@
 #include "platform/registry/registry.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/files/atomic_file.h"
+
 namespace quenda {
 namespace {
 
@@ -18,7 +19,9 @@ std::string Describe(const std::filesystem::path& file, const std::string& what)
     return "registry " + file.string() + ": " + what;
 }
 
-std::string ErrnoText(int err) { return std::strerror(err); }
+std::string ErrnoText(int err) {
+    return std::strerror(err);
+}
 
 // Reads the whole file; kNotFound when it does not exist.
 RegStatus ReadFile(const std::filesystem::path& file, std::string* text, std::string* error) {
@@ -77,73 +80,13 @@ RegStatus LoadTree(const std::filesystem::path& file, RegistryTree* tree, std::s
     return RegStatus::kOk;
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+RegStatus WriteTreeAtomically(const std::filesystem::path& file, const RegistryTree& tree,
+                              std::string* error) {
+    std::string reason;
+    if (WriteFileAtomically(file.string(), tree.Serialize(), &reason)) return RegStatus::kOk;
+    *error = "registry " + reason;
+    return RegStatus::kIoError;
 }
-
-RegStatus WriteTreeAtomically(const std::filesystem::path& file, const RegistryTree& tree, std::string* error) {
-    std::filesystem::path temp = file;
-    temp += ".tmp." + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        *error = Describe(file, "cannot create temporary file: " + ErrnoText(errno));
-        return RegStatus::kIoError;
-    }
-    std::string text = tree.Serialize();
-    bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
-    int err = errno;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(temp.c_str(), file.c_str()) != 0) {
-        err = errno;
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        *error = Describe(file, "cannot write: " + ErrnoText(err));
-        return RegStatus::kIoError;
-    }
-    return RegStatus::kOk;
-}
-
-// Holds an exclusive lock on the file beside the registry for as long as it lives.
-class WriterLock {
-public:
-    explicit WriterLock(const std::filesystem::path& file) {
-        std::filesystem::path lock = file;
-        lock += ".lock";
-        fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd_ < 0) {
-            error_ = errno;
-            return;
-        }
-        while (::flock(fd_, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                error_ = errno;
-                ::close(fd_);
-                fd_ = -1;
-                return;
-            }
-        }
-    }
-    ~WriterLock() {
-        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-    }
-    WriterLock(const WriterLock&) = delete;
-    WriterLock& operator=(const WriterLock&) = delete;
-    bool Held() const { return fd_ >= 0; }
-    int Error() const { return error_; }
-
-private:
-    int fd_ = -1;    // open lock file, -1 when the lock is not held
-    int error_ = 0;  // errno of the failed open or lock
-};
 
 }  // namespace
 
@@ -151,7 +94,8 @@ std::filesystem::path Registry::DefaultPath() {
     const char* explicitPath = std::getenv(kRegistryPathVariable);
     if (explicitPath != nullptr && *explicitPath != '\0') return explicitPath;
     const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && *config == '/') return std::filesystem::path(config) / "quenda" / "registry";
+    if (config != nullptr && *config == '/')
+        return std::filesystem::path(config) / "quenda" / "registry";
     const char* home = std::getenv("HOME");
     std::filesystem::path base = (home != nullptr && *home != '\0') ? home : "/tmp";
     return base / ".config" / "quenda" / "registry";
@@ -175,9 +119,9 @@ RegStatus Registry::Update(const std::function<bool(RegistryTree&)>& change, std
     std::string* reason = error != nullptr ? error : &ignored;
     std::error_code ec;
     if (file_.has_parent_path()) std::filesystem::create_directories(file_.parent_path(), ec);
-    WriterLock lock(file_);
+    const FileWriterLock lock(file_.string());
     if (!lock.Held()) {
-        *reason = Describe(file_, "cannot lock: " + ErrnoText(lock.Error()));
+        *reason = "registry " + lock.Error();
         return RegStatus::kIoError;
     }
     RegistryTree tree;

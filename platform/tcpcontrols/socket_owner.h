@@ -12,8 +12,9 @@ namespace quenda::tcpcontrols {
 
 // Bytes read from a socket per DataIn event, and what Qt may buffer ahead of them.
 inline constexpr qint64 kReadChunk = 65536;
-// Bytes a peer may leave unread before a further send cuts it off.
-inline constexpr size_t kMaxUnsentBytes = 1 << 20;
+// Bytes a peer may leave unread before a further send cuts it off: two DNS messages of the
+// largest size, so 256 relayed connections hold at most 64 MiB on their two sides.
+inline constexpr size_t kMaxUnsentBytes = 2 * (2 + 65535);
 // How long a gracefully closed socket may take to hand over its last bytes.
 inline constexpr int kLingerMs = 30000;
 
@@ -21,7 +22,7 @@ inline constexpr int kLingerMs = 30000;
 // go of it inside an event) leaves its Qt objects to the loop instead of deleting the sender
 // of the running signal.
 class CallbackScope {
-public:
+  public:
     CallbackScope();
     ~CallbackScope();
     CallbackScope(const CallbackScope&) = delete;
@@ -32,7 +33,7 @@ public:
 // goes, no callback of its control runs any more: connections are cut, sockets aborted and
 // calls posted with Post dropped.
 class SocketOwner {
-public:
+  public:
     SocketOwner();
     ~SocketOwner();
     SocketOwner(const SocketOwner&) = delete;
@@ -47,7 +48,7 @@ public:
     // go first (aborting after kLingerMs), otherwise resets it at once. It is deleted later.
     void Retire(QTcpSocket* socket, bool graceful);
 
-private:
+  private:
     QObject* context_;  // owned; deleted now or by the loop, see ~SocketOwner
 };
 

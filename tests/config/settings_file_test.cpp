@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/config/seed_import.h"
 #include "app/config/settings_values.h"
 #include "app/config/yes_no.h"
@@ -154,6 +156,61 @@ TEST_F(SettingsFileTest, SavesEveryKeyInOrderAndKeepsForeignLines) {
     EXPECT_EQ(reloadedCounters.WTIME, 0.25);
 }
 
+class SettingsTextTest : public SettingsFileTest,
+                         public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SettingsTextTest, TextValuesSurviveEverySaveAndLoadUnchanged) {
+    const std::string text = GetParam();
+    SettingsFile file = MakeFile();
+    file.LoadAllSettings();
+    for (int round = 0; round < 3; ++round) {  // the periodic save loads what it saved before
+        options.LOG_FILE = text.empty() ? "/x" : text;
+        servers[0].description = text;
+        ASSERT_TRUE(file.SaveAllSettings());
+        options.LOG_FILE.clear();
+        servers[0].description.clear();
+        MakeFile().LoadAllSettings();
+        EXPECT_EQ(options.LOG_FILE, text.empty() ? "/x" : text);
+        EXPECT_EQ(servers[0].description, text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BlanksAndQuotes, SettingsTextTest,
+                         ::testing::Values("", "plain", "in side", " leading", "trailing ",
+                                           "\ttab\t", "\"quoted\"", "'single'", "\"", "a\"",
+                                           "'mixed\"", "\" both \""));
+
+TEST_F(SettingsFileTest, SavedTotalLessTheWaitingStaysWithin16BitsAndLoadsBack) {
+    SettingsFile file = MakeFile();
+    file.LoadAllSettings();
+    for (const auto& [total, waitingNow, saved] :
+         {std::tuple{-32768, 5, "-32768"}, std::tuple{-32760, 5, "-32765"},
+          std::tuple{32767, 0, "32767"}}) {
+        counters.TOTALQ = static_cast<int16_t>(total);
+        waiting = waitingNow;
+        ASSERT_TRUE(file.SaveStatistics());
+        EXPECT_EQ(Read("STATISTICS", "TOTALQ"), saved);
+        counters.TOTALQ = 1;
+        MakeFile().LoadAllSettings();
+        EXPECT_EQ(counters.TOTALQ, std::stoi(saved));
+    }
+}
+
+TEST_F(SettingsFileTest, ASettingsFileThatCouldNotBeReadIsNeverSavedOver) {
+    std::filesystem::create_directory(Path());  // opens, but cannot be read
+    SettingsFile file = MakeFile();
+    file.LoadAllSettings();
+    EXPECT_EQ(servers[0].address, "");  // defaults, as for a missing file
+
+    // Readable again later: the user's servers must not give way to the defaults.
+    std::filesystem::remove(Path());
+    const std::string kept = "[NAMESERVER]\nDNS_0_NAME=10.0.0.1\nDNS_0_ENABLED=Yes\n";
+    dir.WriteFile("QUENDA.INI", kept);
+    EXPECT_FALSE(file.SaveAllSettings());
+    EXPECT_FALSE(file.SaveNameServers());
+    EXPECT_EQ(test::TempDirectory::ReadText(Path()), kept);
+}
+
 TEST_F(SettingsFileTest, SeedFileFillsSlotsOnceAndIsDeleted) {
     dir.WriteFile("dnsip.dat",
                   "\"header, ignored\"\n10.0.0.1, \"Provider, primary\" , 1 ,12\n"
@@ -175,6 +232,17 @@ TEST_F(SettingsFileTest, SeedFileFillsSlotsOnceAndIsDeleted) {
     file.LoadAllSettings();
     EXPECT_TRUE(servers[0].enabled);
     EXPECT_EQ(servers[2].address, "10.0.0.3");
+}
+
+TEST_F(SettingsFileTest, SeedGroupsPastTheTenthSlotAreLeftOut) {
+    std::string seed = "header\n";
+    for (int n = 0; n < 5000; ++n)
+        seed += "10.0." + std::to_string(n / 250) + "." + std::to_string(n % 250 + 1) + ",d,1,0\n";
+    dir.WriteFile("DNSIP.DAT", seed);
+    EXPECT_EQ(ImportSeedFile(dir.Path().string() + "/", Path()), 10);
+    EXPECT_EQ(Read("NAMESERVER", "DNS_9_NAME"), "10.0.0.10");
+    EXPECT_EQ(Read("NAMESERVER", "DNS_10_NAME"), "<absent>");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "DNSIP.DAT"));
 }
 
 TEST_F(SettingsFileTest, SeedFileStaysWhenTheSettingsCannotBeWritten) {

@@ -2,6 +2,8 @@
 #include "app/log/event_log.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
@@ -107,7 +109,7 @@ TEST_F(EventLogTest, DeferredLinesReachFileAndMirrorOnFlush) {
     deferred.Flush();
     const std::string file = contents(options.LOG_FILE);
     EXPECT_TRUE(std::regex_match(file, std::regex("(\\d\\d):(\\d\\d):(\\d\\d): first\r\n"
-                                                   "\\d\\d:\\d\\d:\\d\\d: second\r\n")))
+                                                  "\\d\\d:\\d\\d:\\d\\d: second\r\n")))
         << file;
     EXPECT_NE(file.substr(0, 9), file.substr(file.find("\r\n") + 2, 9));
     EXPECT_EQ(contents(dir.Path() / "stdout"), [&] {
@@ -143,6 +145,45 @@ TEST_F(EventLogTest, LogFileOpensAppendsAndCloses) {
     EXPECT_EQ(display.caption, "kept");
     log.WriteLog("no file, no trouble", 1);
     EXPECT_TRUE(log.LogBox().ends_with(" no file, no trouble\r\n"));
+}
+
+TEST_F(EventLogTest, AFileOrMirrorThatFailsIsNoLongerWrittenAndAFileFailureIsToldOnce) {
+    signal(SIGPIPE, SIG_IGN);  // as the program does: a closed pipe fails the write
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);  // nobody reads the mirror
+    std::FILE* mirror = fdopen(ends[1], "w");
+    ASSERT_NE(mirror, nullptr);
+    log.SetMirror(mirror);
+    options.LOG_TOFILE = true;
+    options.LOG_FILE = "/dev/full";
+    ASSERT_TRUE(log.OpenLogFile());
+    const std::string told =
+        " Error writing logfile /dev/full: No space left on device (writing to it stopped)\r\n";
+
+    log.WriteLog("first", 1);
+    EXPECT_FALSE(log.Mirroring());
+    EXPECT_FALSE(log.LogFileOpen());
+    log.WriteLog("second", 1);
+    EXPECT_EQ(log.LogBox(), " first\r\n" + told + " second\r\n");
+
+    log.RetryLogFile();  // at the next save: opened again, fails again, same streak
+    EXPECT_TRUE(log.LogFileOpen());
+    log.WriteLog("third", 1);
+    EXPECT_FALSE(log.LogFileOpen());
+    EXPECT_EQ(log.LogBox().find(told), log.LogBox().rfind(told));
+
+    // A file that takes lines ends the streak: the next failure is told again.
+    test::TempDirectory dir;
+    options.LOG_FILE = (dir.Path() / "Quenda.LOG").string();
+    ASSERT_TRUE(log.OpenLogFile());
+    log.WriteLog("fourth", 1);
+    options.LOG_FILE = "/dev/full";
+    ASSERT_TRUE(log.OpenLogFile());
+    log.WriteLog("fifth", 1);
+    EXPECT_TRUE(log.LogBox().ends_with(" fifth\r\n" + told));
+    EXPECT_EQ(test::TempDirectory::ReadText(dir.Path() / "Quenda.LOG"), " fourth\r\n");
+    std::fclose(mirror);
 }
 
 }  // namespace

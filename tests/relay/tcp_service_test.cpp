@@ -50,7 +50,7 @@ class TcpServiceTest : public RelayTest {
     TcpServiceTest() { tcp.StartTcpService(53); }
     FakeServerControl serverControl;
     FakeClientArray clientArray;
-    TcpService tcp{serverControl, clientArray, relay, servers, log, hooks};
+    TcpService tcp{serverControl, clientArray, relay, servers, log, hooks, clock};
 };
 
 TEST_F(TcpServiceTest, EachClientGetsItsOwnUpstreamConnectionToTheBestServer) {
@@ -117,6 +117,83 @@ TEST_F(TcpServiceTest, LimitsBoundConnectionsAndQueuedBytes) {
     tcp.HandleTcpData(5, "x");  // one byte too many: both sides closed
     EXPECT_THAT(serverControl.closed, ::testing::ElementsAre(1000, 5));
     EXPECT_EQ(clientArray.At(5).connectCalls.back(), false);
+}
+
+TEST_F(TcpServiceTest, AClientGoneDuringSetUpOrWithoutAServerGetsNoUpstreamConnection) {
+    hooks.onPump = [&] { tcp.HandleTcpDisconnected(7); };  // it resets while we set up
+    tcp.HandleTcpConnected(7);
+    EXPECT_THAT(clientArray.At(0).connectCalls, ::testing::Not(::testing::Contains(true)));
+    EXPECT_EQ(tcp.BoundSlots(), 0);             // free at once: no upstream event will come for it
+    EXPECT_TRUE(serverControl.closed.empty());  // it closed itself
+
+    servers[0].enabled = false;
+    servers[1].enabled = false;
+    clientArray.At(0).host = "10.9.9.9";  // left by an earlier connection
+    tcp.HandleTcpConnected(8);
+    EXPECT_THAT(clientArray.At(0).connectCalls, ::testing::Not(::testing::Contains(true)));
+    EXPECT_THAT(serverControl.closed, ::testing::ElementsAre(8));
+    EXPECT_EQ(tcp.BoundSlots(), 0);
+
+    servers[0].enabled = true;  // the freed slot serves the next client as usual
+    tcp.HandleTcpConnected(9);
+    EXPECT_EQ(tcp.FindTcpSlot(9), 0);
+    EXPECT_THAT(clientArray.At(0).connectCalls, ::testing::ElementsAre(false, true));
+}
+
+// A DNS message over TCP of the given length: the two length octets, then the body.
+std::string Framed(size_t length) {
+    return std::string{static_cast<char>(length >> 8), static_cast<char>(length & 0xFF)} +
+           std::string(length, 'm');
+}
+
+TEST_F(TcpServiceTest, ClientsWithoutAQueryOrIdleAfterTheAnswerAreClosed) {
+    const auto closedAfter = [&](uint32_t ms) {
+        clock.Advance(ms);
+        serverControl.closed.clear();
+        tcp.CloseIdleConnections();
+        return serverControl.closed;
+    };
+    using ::testing::ElementsAre;
+    using ::testing::IsEmpty;
+    tcp.HandleTcpConnected(1);  // says nothing at all
+    tcp.HandleTcpConnected(2);  // begins a query and never finishes it
+    tcp.HandleTcpConnected(3);  // asks in pieces, gets its answer, then says nothing
+    tcp.HandleTcpConnected(4);  // ends a query in the same bytes that begin the next
+    for (int s = 0; s < 4; ++s) tcp.HandleUpstreamConnected(s);
+    const std::string query = Framed(29);
+
+    clock.Advance(4000);
+    tcp.HandleTcpData(2, query.substr(0, 12));
+    tcp.HandleTcpData(3, query.substr(0, 1));
+    tcp.HandleTcpData(3, query.substr(1));
+    tcp.HandleTcpData(4, query + query.substr(0, 5));
+    EXPECT_THAT(closedAfter(5999), IsEmpty());
+    EXPECT_THAT(closedAfter(1), ElementsAre(1));  // 10 s without a complete query
+    EXPECT_THAT(closedAfter(3999), IsEmpty());
+    EXPECT_THAT(closedAfter(1), ElementsAre(2, 4));  // its query began 10 s ago
+    EXPECT_THAT(clientArray.At(0).connectCalls, ElementsAre(true, false));  // upstream too
+    EXPECT_THAT(closedAfter(0), IsEmpty());                                 // each is closed once
+
+    tcp.HandleUpstreamData(2, Framed(40));  // the answer: idle from now
+    EXPECT_THAT(closedAfter(29999), IsEmpty());
+    EXPECT_THAT(closedAfter(1), ElementsAre(3));
+    tcp.HandleUpstreamDisconnected(2);
+    tcp.HandleUpstreamDisconnected(0);
+    EXPECT_EQ(tcp.FindTcpSlot(1), -1);  // freed when their upstream connections report closed
+    EXPECT_EQ(tcp.FindTcpSlot(3), -1);
+}
+
+TEST(TcpFraming, CountsMessagesAcrossAnySplit) {
+    const std::string stream = Framed(3) + Framed(0) + Framed(300);
+    for (size_t cut = 0; cut <= stream.size(); ++cut) {
+        TcpFraming framing;
+        const int first = framing.Feed(stream.substr(0, cut));
+        EXPECT_EQ(first + framing.Feed(stream.substr(cut)), 3) << cut;
+        EXPECT_FALSE(framing.InMessage()) << cut;
+    }
+    TcpFraming framing;
+    EXPECT_EQ(framing.Feed(stream.substr(0, 8)), 2);
+    EXPECT_TRUE(framing.InMessage());  // one length octet of the third
 }
 
 TEST_F(TcpServiceTest, ConnectionRequestsAreLoggedAtHighDetail) {

@@ -70,9 +70,19 @@ TEST(InstanceLock, OnlyOneHolderAtATime) {
         EXPECT_TRUE(first.Held());
         InstanceLock second(directory);
         EXPECT_FALSE(second.Held());
+        EXPECT_TRUE(second.HeldElsewhere());  // a second copy: silent
+        EXPECT_EQ(second.Error(), "");
     }
     InstanceLock after(directory);
     EXPECT_TRUE(after.Held());
+    EXPECT_FALSE(after.HeldElsewhere());
+
+    // A lock file that cannot be made is no second copy but a failure with its reason.
+    const std::string missing = directory + "missing/";
+    InstanceLock failed(missing);
+    EXPECT_FALSE(failed.Held());
+    EXPECT_FALSE(failed.HeldElsewhere());
+    EXPECT_EQ(failed.Error(), "cannot lock " + missing + "quenda.lock: No such file or directory");
 }
 
 }  // namespace

@@ -118,7 +118,7 @@ std::string FakeUpstream::ReplyTo(const std::string& query, Mode mode) const {
     const std::optional<bool> dnssecOk = QueryDnssecOk(query, questionEnd);
     std::string answers;
     uint16_t count = 0;
-    if (mode != Mode::kNegative) {
+    if (mode == Mode::kAnswer) {
         // A name whose first label is "big" gets 40 addresses: more than 512 octets.
         const bool big = query.compare(12, 4,
                                        "\x03"

@@ -13,7 +13,8 @@ namespace quenda::test {
 
 class FakeUpstream {
   public:
-    enum class Mode { kAnswer, kNegative, kSilent };
+    // kNegative answers a name error (RCODE 3), kNoData an empty answer (RCODE 0, no records).
+    enum class Mode { kAnswer, kNegative, kNoData, kSilent };
 
     // Binds UDP and TCP port `port` on address (a loopback address); Ok() tells whether it did.
     explicit FakeUpstream(std::string address, uint16_t port = 53);
@@ -34,9 +35,9 @@ class FakeUpstream {
     // The answer's A record: 192.0.2.<last octet of the server's address>.
     std::string AnswerAddress() const;
 
-    // The reply this server gives to query in the given mode: the question, then one address
-    // (40 of them for a name whose first label is "big"), a signature when the query asked
-    // for DNSSEC data (DO), and an OPT record when the query carried one.
+    // The reply this server gives to query in the given mode: the question, then in kAnswer one
+    // address (40 of them for a name whose first label is "big") and a signature when the query
+    // asked for DNSSEC data (DO), and an OPT record when the query carried one.
     std::string ReplyTo(const std::string& query, Mode mode) const;
 
   private:

@@ -27,12 +27,21 @@ std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-QuendaProcess::QuendaProcess(const std::string& home, uint16_t port) : home_(home) {
+QuendaProcess::QuendaProcess(const std::string& home, uint16_t port, Stdout output) : home_(home) {
     const std::string portText = std::to_string(port);
     outputStart_ = ReadFile(home + "/stdout.txt").size();
+    int closedPipe[2] = {-1, -1};
+    if (output == Stdout::kClosedPipe && pipe2(closedPipe, O_CLOEXEC) != 0) return;
     pid_ = fork();
+    if (pid_ != 0) {
+        if (closedPipe[0] >= 0) close(closedPipe[0]);
+        if (closedPipe[1] >= 0) close(closedPipe[1]);
+    }
     if (pid_ == 0) {
-        const int out = open((home + "/stdout.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        if (closedPipe[0] >= 0) close(closedPipe[0]);  // nobody will ever read
+        const int out = closedPipe[1] >= 0 ? closedPipe[1]
+                                           : open((home + "/stdout.txt").c_str(),
+                                                  O_WRONLY | O_CREAT | O_APPEND, 0644);
         const int err = open((home + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         dup2(out, 1);
         dup2(err, 2);

@@ -12,9 +12,13 @@ namespace quenda::test {
 
 class QuendaProcess {
   public:
+    // Where standard output goes: a file in home, or a pipe nobody reads, closed at once
+    // (`quenda ... | head -1` once head has ended).
+    enum class Stdout { kFile, kClosedPipe };
+
     // Starts QUENDA_BINARY --headless --home home --port port, standard output and error
     // going to files in home.
-    QuendaProcess(const std::string& home, uint16_t port);
+    QuendaProcess(const std::string& home, uint16_t port, Stdout output = Stdout::kFile);
     ~QuendaProcess();
     QuendaProcess(const QuendaProcess&) = delete;
     QuendaProcess& operator=(const QuendaProcess&) = delete;

@@ -174,6 +174,28 @@ TEST_F(SystemTest, NegativeAndMissingAnswersArriveOnTime) {
     EXPECT_EQ(Setting("STATISTICS", "NOTANSWERED"), "1");
 }
 
+TEST_F(SystemTest, NegativeAnswersLeaveAsTheLastServerSaysNo) {
+    auto quenda = Start();
+    // Each answer leaves when the second server's reply arrives, not at the next two-second
+    // sweep; several in a row, so that no sweep can happen to fall close to them all.
+    for (const Mode mode : {Mode::kNegative, Mode::kNoData}) {
+        SetBoth(mode);
+        const bool nxdomain = mode == Mode::kNegative;
+        for (uint16_t i = 0; i < 4; ++i) {
+            const std::string name = "no" + std::to_string(i) + (nxdomain ? ".nx" : ".nodata");
+            const auto start = std::chrono::steady_clock::now();
+            const auto answer =
+                AskUdp(Query(name + ".example", nxdomain ? 1 : 28, 0x4000 + i), kPort, 3s);
+            const auto took = std::chrono::steady_clock::now() - start;
+            ASSERT_TRUE(answer) << name;
+            EXPECT_EQ(IdOf(*answer), 0x4000 + i);
+            EXPECT_EQ(RcodeOf(*answer), nxdomain ? 3 : 0);
+            EXPECT_LT(took, 500ms) << name;
+        }
+    }
+    EXPECT_TRUE(quenda->WaitForOutput("A: (host not found): no3.nodata.example", 3s));
+}
+
 TEST_F(SystemTest, GarbageNeverHurtsTheService) {
     auto quenda = Start();
     UdpClient junk;
@@ -208,8 +230,13 @@ TEST_F(SystemTest, RepliesFromUnlistedAddressesAreIgnored) {
     forger.SendFrom(forger.ReplyTo(Query("forged.example"), Mode::kAnswer), "127.0.0.1",
                     upstreamPort);
     EXPECT_TRUE(quenda->WaitForOutput("Dropped reply from 127.0.0.9:53", 3s));
+    // From a listed server's own port, but nobody asked: spoofed, or a stray.
+    first->SendFrom(first->ReplyTo(Query("planted.example"), Mode::kAnswer), "127.0.0.1",
+                    upstreamPort);
+    EXPECT_TRUE(quenda->WaitForOutput("Dropped reply from 127.0.0.2:53", 3s));
     SetBoth(Mode::kSilent);
     EXPECT_FALSE(AskUdp(Query("forged.example"), kPort, 1500ms));  // nothing was cached
+    EXPECT_FALSE(AskUdp(Query("planted.example"), kPort, 1500ms));
 }
 
 TEST_F(SystemTest, TcpQueriesPassThroughEvenWhenSplit) {
@@ -270,6 +297,28 @@ TEST_F(SystemTest, ASecondCopyEndsSilentlyAndChangesNothing) {
     EXPECT_EQ(copy.Output(), "");  // nothing was logged
     EXPECT_EQ(quenda->Output(), output);
     EXPECT_TRUE(AskUdp(Query("alive.example"), kPort));
+}
+
+TEST_F(SystemTest, AHangUpAndAClosedOutputEndTheSessionSaving) {
+    // Standard output read by a reader that has gone: log lines only stop going there.
+    QuendaProcess quenda(home, kPort, QuendaProcess::Stdout::kClosedPipe);
+    std::optional<std::string> reply;
+    ASSERT_TRUE(WaitFor(
+        [&] { return (reply = AskUdp(Query("piped.example"), kPort, 200ms)).has_value(); }, 20s));
+    std::this_thread::sleep_for(1500ms);  // the log lines of the answer are flushed
+    ASSERT_TRUE(AskUdp(Query("piped.example"), kPort));
+    // The terminal going away ends the session like SIGTERM: everything is saved.
+    EXPECT_EQ(quenda.Stop(SIGHUP), 0);
+    EXPECT_GE(std::atoi(Setting("STATISTICS", "TOTALQ").c_str()), 2);
+    EXPECT_EQ(Setting("OPTIONS", "LOG_FILE"), home + "/Quenda.LOG");
+}
+
+TEST_F(SystemTest, ALockFileThatCannotBeMadeIsAnErrorNotASecondCopy) {
+    // Nothing can be created in sysfs, not even by root.
+    const std::string run = std::string(QUENDA_BINARY) + " --headless --home /sys/kernel";
+    const std::string said = RunCommand(run + " 2>&1; echo \"status $?\"");
+    EXPECT_EQ(said.rfind("quenda: cannot lock /sys/kernel/quenda.lock: ", 0), 0u) << said;
+    EXPECT_NE(said.find("\nstatus 1\n"), std::string::npos) << said;
 }
 
 TEST_F(SystemTest, ATakenPortEndsTheProgramWithItsMessage) {

@@ -87,11 +87,13 @@ TEST_F(IPDaemonTest, EventsCarryTheConnectionIdAndEveryByteValue) {
     EXPECT_EQ(Sink().events.at(0).id, kIPDaemonOnConnectionRequest);
 
     client.Write(AllBytes());
-    ASSERT_TRUE(RunLoopUntil([&] { return Sink().JoinedText(kIPDaemonOnDataIn, id).size() >= 256; }));
+    ASSERT_TRUE(
+        RunLoopUntil([&] { return Sink().JoinedText(kIPDaemonOnDataIn, id).size() >= 256; }));
     EXPECT_EQ(Sink().JoinedText(kIPDaemonOnDataIn, id), AllBytes());
     EXPECT_THAT(Sink().Of(kIPDaemonOnDataIn).at(0).types, ElementsAre(VT_I2, VT_BSTR));
 
-    EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonDataToSend, {I2Arg(id), TextArg(AllBytes())}).hr, S_OK);
+    EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonDataToSend, {I2Arg(id), TextArg(AllBytes())}).hr,
+              S_OK);
     ASSERT_TRUE(client.WaitBytes(256));
     EXPECT_EQ(client.Received(), AllBytes());
 
@@ -110,7 +112,8 @@ TEST_F(IPDaemonTest, DisconnectByIdSendsWhatIsQueuedFirstAndReportsFromTheLoop) 
     const int16_t id = static_cast<int16_t>(Sink().Of(kIPDaemonOnConnected).at(0).numbers.at(0));
 
     const std::string answer(40000, '\xA5');
-    EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonDataToSend, {I2Arg(id), TextArg(answer)}).hr, S_OK);
+    EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonDataToSend, {I2Arg(id), TextArg(answer)}).hr,
+              S_OK);
     EXPECT_EQ(CallMethod(daemon.Get(), kIPDaemonDisconnect, {I2Arg(id)}).hr, S_OK);
     EXPECT_EQ(Count(kIPDaemonOnDisconnected), 0u) << "raised inside the call";
     EXPECT_TRUE(client.WaitClosed());
@@ -119,20 +122,24 @@ TEST_F(IPDaemonTest, DisconnectByIdSendsWhatIsQueuedFirstAndReportsFromTheLoop) 
     EXPECT_EQ(Sink().Of(kIPDaemonOnDisconnected).at(0).numbers.at(0), id);
 
     // Closed and unknown connections: sending and closing do nothing.
-    EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonDataToSend, {I2Arg(id), TextArg("late")}).hr, S_OK);
-    EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonDataToSend, {I2Arg(999), TextArg("nobody")}).hr, S_OK);
+    EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonDataToSend, {I2Arg(id), TextArg("late")}).hr,
+              S_OK);
+    EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonDataToSend, {I2Arg(999), TextArg("nobody")}).hr,
+              S_OK);
     EXPECT_EQ(CallMethod(daemon.Get(), kIPDaemonDisconnect, {I2Arg(-1)}).hr, S_OK);
     RunLoopFor(50);
     EXPECT_EQ(Count(kIPDaemonOnDisconnected), 1u);
 }
 
-TEST_F(IPDaemonTest, APeerLeavingAMegabyteUnreadIsCutOffInsteadOfGrowingTheBuffer) {
+TEST_F(IPDaemonTest, APeerLeaving128KiBUnreadIsCutOffInsteadOfGrowingTheBuffer) {
     const uint16_t port = Listen();
     LoopbackClient client(port);
     ASSERT_TRUE(WaitFor(kIPDaemonOnConnected, 1));
     const int16_t id = static_cast<int16_t>(Sink().Of(kIPDaemonOnConnected).at(0).numbers.at(0));
-    // Without the loop running nothing leaves the control's buffer.
-    const std::string chunk(600 * 1024, 'x');
+    // Without the loop running nothing leaves the control's buffer. Two DNS messages of the
+    // largest size fit, a third does not.
+    const std::string chunk(2 + 65535, 'x');
+    EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonDataToSend, {I2Arg(id), TextArg(chunk)}).hr, S_OK);
     EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonDataToSend, {I2Arg(id), TextArg(chunk)}).hr, S_OK);
     EXPECT_EQ(GetNumber(daemon.Get(), kIPDaemonConnectionCount), 1);
     EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonDataToSend, {I2Arg(id), TextArg(chunk)}).hr, S_OK);
@@ -192,7 +199,8 @@ TEST_F(IPDaemonTest, APortTakenByAnotherProgramOnLoopbackOnlyIsRefusedToo) {
     ASSERT_TRUE(other.listen(QHostAddress::LocalHost, 0));
     EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonLocalPort, {I4Arg(other.serverPort())}).hr, S_OK);
     EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonListening, {BoolArg(true)}).hr, S_OK);
-    EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonAcceptConnections, {BoolArg(true)}).hr, kAddressInUse);
+    EXPECT_EQ(PutProperty(daemon.Get(), kIPDaemonAcceptConnections, {BoolArg(true)}).hr,
+              kAddressInUse);
 }
 
 TEST_F(IPDaemonTest, AHostLettingGoInsideAnEventDoesNotHurtTheControl) {

@@ -25,7 +25,9 @@ class LoopHooks final : public RelayHooks {
 
 // A DNS message over TCP: the two-byte length, then the message.
 std::string Framed(const std::string& message) {
-    return std::string{static_cast<char>(message.size() >> 8), static_cast<char>(message.size() & 0xFF)} + message;
+    return std::string{static_cast<char>(message.size() >> 8),
+                       static_cast<char>(message.size() & 0xFF)} +
+           message;
 }
 
 // The relay's fixture supplies the name server list the best server is chosen from; its hooks
@@ -67,11 +69,17 @@ class TcpPassthroughTest : public RelayTest {
 
     int32_t connectTimeoutMs = kIPPortDefaultTimeoutMs;
     std::vector<int> created;  // element indices made, in order
-    TcpDispatchControls controls{[this](int16_t index, IDispatch** element) { return MakeElement(index, element); }};
-    TcpService tcp{controls.Server(), controls.Clients(), relay, servers, log, loopHooks, upstream.Port()};
+    TcpDispatchControls controls{
+        [this](int16_t index, IDispatch** element) { return MakeElement(index, element); }};
+    TcpService tcp{controls.Server(), controls.Clients(), relay, servers, log, loopHooks, clock,
+                   upstream.Port()};
     uint16_t servicePort = 0;
     const std::string query = std::string("\x12\x34\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00", 12) +
-                              std::string("\x07" "example\x03" "com\x00\x00\x01\x00\x01", 17);
+                              std::string(
+                                  "\x07"
+                                  "example\x03"
+                                  "com\x00\x00\x01\x00\x01",
+                                  17);
 };
 
 TEST_F(TcpPassthroughTest, AQueryWrittenInTwoPiecesReachesTheServerAndTheAnswerComesBackByteExact) {
@@ -136,7 +144,9 @@ class SilentServerTest : public TcpPassthroughTest {
     ~SilentServerTest() override { controls.Bind(nullptr); }
 
     FullListener silent;
-    TcpService silentService{controls.Server(), controls.Clients(), relay, servers, log, loopHooks, silent.Port()};
+    TcpService silentService{
+        controls.Server(), controls.Clients(), relay, servers, log, loopHooks, clock,
+        silent.Port()};
 };
 
 TEST_F(SilentServerTest, AServerThatNeverAnswersTheConnectionFreesTheSlotAndClosesTheClient) {

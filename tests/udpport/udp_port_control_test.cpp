@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
+
+#include "platform/com/guid.h"
 
 #include "platform/registry/registry.h"
 #include "tests/support/qt_loop.h"
@@ -22,7 +25,7 @@ struct Received {
 };
 
 class UdpPortControlTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { Registry::SetProcessPath(dir_ / "registry"); }
 
     std::unique_ptr<UdpPortControl> Make(std::vector<Received>* received) {
@@ -30,9 +33,10 @@ protected:
         auto port = UdpPortControl::Create(QUENDA_TARNEL_LIBRARY, &hr);
         EXPECT_EQ(hr, S_OK);
         if (port && received != nullptr) {
-            port->SetDataInHandler([received](std::string_view datagram, const std::string& address, uint16_t from) {
-                received->push_back({std::string(datagram), address, from});
-            });
+            port->SetDataInHandler(
+                [received](std::string_view datagram, const std::string& address, uint16_t from) {
+                    received->push_back({std::string(datagram), address, from});
+                });
         }
         return port;
     }
@@ -56,17 +60,22 @@ TEST_F(UdpPortControlTest, TheRelayEndpointsOpenAndExchangeBytesExactly) {
     const int32_t servicePort = BoundPort(*service);
     const uint16_t upstreamPort = static_cast<uint16_t>(BoundPort(*upstream));
 
-    std::string query("\x12\x34\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00\x03www\x00\x00\x01\x00\x01", 21);
+    std::string query("\x12\x34\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00\x03www\x00\x00\x01\x00\x01",
+                      21);
     upstream->SendDatagram("127.0.0.1", static_cast<uint16_t>(servicePort), query);
-    upstream->SendDatagram("127.0.0.1", static_cast<uint16_t>(servicePort), "second");  // same remote, no reset
+    upstream->SendDatagram("127.0.0.1", static_cast<uint16_t>(servicePort),
+                           "second");  // same remote, no reset
     upstream->SendDatagram("localhost", static_cast<uint16_t>(servicePort), "by name");
-    ASSERT_TRUE(RunLoopUntil([&] { return atService.size() == 3; }));
+    const std::string large(60000, 'L');  // a big EDNS reply arrives whole
+    upstream->SendDatagram("127.0.0.1", static_cast<uint16_t>(servicePort), large);
+    ASSERT_TRUE(RunLoopUntil([&] { return atService.size() == 4; }));
     EXPECT_EQ(upstream->LastError(), 0) << upstream->LastErrorText();
     EXPECT_EQ(atService[0].datagram, query);
     EXPECT_EQ(atService[0].address, "127.0.0.1");
     EXPECT_EQ(atService[0].port, upstreamPort);
     EXPECT_EQ(atService[1].datagram, "second");
     EXPECT_EQ(atService[2].datagram, "by name");
+    EXPECT_EQ(atService[3].datagram, large);
 
     // The port taken by the service cannot be opened twice.
     auto clash = Make(nullptr);
@@ -76,6 +85,25 @@ TEST_F(UdpPortControlTest, TheRelayEndpointsOpenAndExchangeBytesExactly) {
     EXPECT_EQ(clash->LastErrorText(), "[10048] Address already in use");
     EXPECT_FALSE(clash->IsActive());
     EXPECT_EQ(clash->SetInBufferSize(65536), 0);
+}
+
+TEST_F(UdpPortControlTest, ErrorEventsReachTheHandler) {
+    std::vector<Received> received;
+    std::vector<std::pair<int, std::string>> errors;
+    auto small = Make(&received);
+    auto sender = Make(nullptr);
+    ASSERT_TRUE(small && sender);
+    small->SetErrorHandler(
+        [&](int code, const std::string& text) { errors.emplace_back(code, text); });
+    ASSERT_EQ(small->SetMaxPacketSize(512), 0);
+    ASSERT_EQ(small->SetActive(true), 0);
+    ASSERT_EQ(sender->SetActive(true), 0);
+    sender->SendDatagram("127.0.0.1", static_cast<uint16_t>(BoundPort(*small)),
+                         std::string(513, 'x'));
+    ASSERT_TRUE(RunLoopUntil([&] { return !errors.empty(); }));
+    EXPECT_EQ(errors[0].first, 10040);  // WSAEMSGSIZE
+    EXPECT_EQ(errors[0].second, "Winsock error in recv()");
+    EXPECT_TRUE(received.empty());
 }
 
 TEST_F(UdpPortControlTest, FailedSendsAreKeptNotThrownAndTheNextRemoteIsSetAfresh) {
@@ -92,6 +120,27 @@ TEST_F(UdpPortControlTest, FailedSendsAreKeptNotThrownAndTheNextRemoteIsSetAfres
     EXPECT_EQ(port->SetActive(false), 0);
     EXPECT_FALSE(port->IsActive());
     EXPECT_EQ(port->SetWinsockLoaded(true), 0);
+}
+
+TEST_F(UdpPortControlTest, AStaleRegistrationGivesWayToTheBundledLibrary) {
+    const std::string key = "CLSID\\" + GuidToString(CLSID_UDPPort) + "\\InprocServer32";
+    const auto registered = [&] {
+        std::string path;
+        Registry().QueryString(RegRoot::kClassesRoot, key, "", &path);
+        return path;
+    };
+    ASSERT_TRUE(Make(nullptr));
+    const std::string bundled = registered();
+
+    // A build tree that has moved away, then an older install's copy still in place.
+    std::filesystem::create_directory(dir_ / "old");
+    const std::filesystem::path copy = dir_ / "old" / "libtarnel.so";
+    std::filesystem::copy_file(QUENDA_TARNEL_LIBRARY, copy);
+    for (const std::string& stale : {(dir_ / "moved" / "libtarnel.so").string(), copy.string()}) {
+        ASSERT_EQ(Registry().SetString(RegRoot::kClassesRoot, key, "", stale), RegStatus::kOk);
+        EXPECT_TRUE(Make(nullptr)) << stale;
+        EXPECT_EQ(registered(), bundled) << stale;
+    }
 }
 
 }  // namespace
