@@ -27,6 +27,12 @@ std::string ServerReply(DnsMessage m, uint16_t answers, std::optional<OptRecord>
     return Build(m);
 }
 
+// The message as the relay sends it upstream, under the message ID it chose.
+DnsMessage Upstream(DnsMessage m, uint16_t id) {
+    m.id = id;
+    return m;
+}
+
 bool HasOpt(const std::string& message) {
     return WalkMessage(message).optCount > 0;
 }
@@ -83,37 +89,39 @@ TEST_F(RelayTest, RequestsThatShareNothingNeitherUseNorFillTheCache) {
     chaos.type = 16;
     DnsMessage unchecked = Asking("signed.example", 0x0404);
     unchecked.checkingDisabled = true;
+    // A server's reply under exactly the upstream message ID it names.
+    const auto answer = [this](const std::string& reply, const std::string& server = kServerA) {
+        relay.HandleServerReply(reply, server, kDnsPort);
+    };
 
     Ask(Build(plain), 1001);
     Ask(Build(dnssec), 1002);
     Ask(Build(unchecked), 1004);
     EXPECT_EQ(cache.lookups, 1);
-    EXPECT_EQ(upstreamPort.sent.size(), 6u);  // each forwarded to both servers, unchanged
-    EXPECT_EQ(upstreamPort.sent[2].data, Build(dnssec));
+    ASSERT_EQ(upstreamPort.sent.size(), 6u);  // each forwarded to both servers
+    EXPECT_EQ(upstreamPort.sent[2].data, Build(Upstream(dnssec, 0xA001)));
 
     // The signed reply goes to its own asker only, and is not stored.
-    const std::string signedReply = ServerReply(dnssec, 2, OptRecord{1232, 0, true});
-    Reply(signedReply);
+    answer(ServerReply(Upstream(dnssec, 0xA001), 2, OptRecord{1232, 0, true}));
     ASSERT_EQ(ToClients().size(), 1u);
     EXPECT_EQ(ToClients()[0].port, 1002);
-    EXPECT_EQ(ToClients()[0].data, signedReply);
+    EXPECT_EQ(ToClients()[0].data, ServerReply(dnssec, 2, OptRecord{1232, 0, true}));
     EXPECT_EQ(cache.stores, 0);
-    // Also when it comes late, after its request has left the table.
-    Reply(ServerReply(dnssec, 2, OptRecord{1232, 0, true}), kServerB);
+    // Also when it comes late, after its request was answered.
+    answer(ServerReply(Upstream(dnssec, 0xA001), 2, OptRecord{1232, 0, true}), kServerB);
     EXPECT_EQ(cache.stores, 0);
 
     // The plain asker is served by the reply to its own query, which is stored.
-    Reply(ServerReply(plain, 1, std::nullopt));
+    answer(ServerReply(Upstream(plain, 0xA000), 1, std::nullopt));
     ASSERT_EQ(ToClients().size(), 2u);
     EXPECT_EQ(ToClients()[1].port, 1001);
     EXPECT_EQ(cache.stores, 1);
     // The unchecked asker still waits for its own reply; a negative one reaches it alone.
-    DnsMessage refused = unchecked;
+    DnsMessage refused = Upstream(unchecked, 0xA002);
     refused.response = true;
     refused.rcode = 5;
-    Reply(Build(refused));
-    Reply(Build(refused), kServerB);
-    SweepAfter(2000);
+    answer(Build(refused));
+    answer(Build(refused), kServerB);
     ASSERT_EQ(ToClients().size(), 3u);
     EXPECT_EQ(ToClients()[2].port, 1004);
 
@@ -123,12 +131,23 @@ TEST_F(RelayTest, RequestsThatShareNothingNeitherUseNorFillTheCache) {
     EXPECT_EQ(ToClients().size(), 3u);
     EXPECT_EQ(cache.lookups, 1);
     // A CH TXT reply never lands under the IN question's key.
-    DnsMessage chaosReply = chaos;
+    DnsMessage chaosReply = Upstream(chaos, 0xA004);
     chaosReply.response = true;
     chaosReply.answers = 1;
-    Reply(Build(chaosReply));
+    answer(Build(chaosReply));
     EXPECT_EQ(ToClients().back().port, 1003);
     EXPECT_EQ(cache.stores, 1);
+
+    // Two DNSSEC askers that picked the same message ID wait apart: the reply to the second
+    // one's query reaches it alone.
+    const DnsMessage same = Asking("same.example", 0x0606, OptRecord{1232, 0, true});
+    Ask(Build(same), 1006);
+    Ask(Build(same), 1007);
+    const size_t delivered = ToClients().size();
+    answer(ServerReply(Upstream(same, 0xA006), 1, OptRecord{1232, 0, true}));
+    ASSERT_EQ(ToClients().size(), delivered + 1);
+    EXPECT_EQ(ToClients().back().port, 1007);
+    EXPECT_EQ(IdOf(ToClients().back().data), 0x0606);
 }
 
 TEST_F(RelayTest, OtherOpcodesAndQuestionCountsAreAnsweredAtOnceAndNotForwarded) {
@@ -152,6 +171,12 @@ TEST_F(RelayTest, OtherOpcodesAndQuestionCountsAreAnsweredAtOnceAndNotForwarded)
     EXPECT_EQ(ToClients()[1].data[3] & 0x0F, kRcodeFormErr);
     EXPECT_EQ(IdOf(ToClients()[1].data), 0x5555);
     EXPECT_EQ(counters.TOTALQ, 0);
+    // A request without a question is no query at all: dropped without an answer.
+    DnsMessage none = Asking("none.example", 0x6666);
+    none.questions = 0;
+    Ask(Build(none), 2003);
+    EXPECT_EQ(ToClients().size(), 2u);
+    EXPECT_TRUE(upstreamPort.sent.empty());
 }
 
 }  // namespace
