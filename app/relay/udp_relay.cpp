@@ -116,7 +116,7 @@ void UdpRelay::AddPending(const PendingRequest& request) {
     for (int i = 0; i < kUsedNameServers; ++i) env_.servers[i].enabled = false;
     table.Clear();
     env_.hooks.ShowCriticalError(std::string(kCriticalErrorTitle), std::string(kCriticalErrorText));
-    env_.hooks.MakeListView();
+    ServersChanged();
 }
 
 void UdpRelay::DeliverAnswer(const std::string& key, std::string_view reply,
@@ -144,7 +144,7 @@ void UdpRelay::DeliverAnswer(const std::string& key, std::string_view reply,
         first = false;
         // Each client gets the reply under the message ID it asked with.
         SendToClient(slot.ClientAddress, slot.ClientPort, AnswerFromCache(reply, slot.ClientId));
-        if (!fromCache) env_.hooks.MakeListView();
+        if (!fromCache) ServersChanged();
     }
 
     const Tick now = env_.clock.Now();
@@ -220,7 +220,12 @@ void UdpRelay::MarkServerResponding(const std::string& address) {
             changed = true;
         }
     }
-    if (changed) env_.hooks.MakeListView();
+    if (changed) ServersChanged();
+}
+
+void UdpRelay::ServersChanged() {
+    AgeServerWins(env_.servers);
+    env_.hooks.ServersChanged();
 }
 
 void UdpRelay::SendToClient(const std::string& address, uint16_t port, std::string_view datagram) {

@@ -88,7 +88,7 @@ class UdpRelay {
     // source that is no listed server; kHostNotFound stays as it is.
     std::string AnsweringServerName(std::string_view source);
 
-    // Sets the responded flag of every position with this address; redraws the list on a change.
+    // Sets the responded flag of every position with this address; tells the windows on a change.
     void MarkServerResponding(const std::string& address);
 
     void SendToClient(const std::string& address, uint16_t port, std::string_view datagram);
@@ -97,6 +97,8 @@ class UdpRelay {
     bool UpstreamSeen() const { return upstreamSeen_; }
 
   private:
+    // Ages the first-answer counts, then tells the windows the list changed.
+    void ServersChanged();
     bool IsListedServer(const std::string& address) const;
     void LogAnswer(std::string_view source, const std::string& serverName, const std::string& key,
                    std::string_view reply, uint32_t elapsed);

@@ -51,11 +51,10 @@ class RelayTest : public ::testing::Test {
     FakeLog log;
     FakeClock clock;
     FakeRelayHooks hooks;
-    FakeSweepHooks sweepHooks;
     RelayEnvironment environment{table,      servers, counters, statistics, settings, upstreamPort,
                                  clientPort, cache,   log,      clock,      hooks};
     UdpRelay relay{environment};
-    PendingSweep sweep{environment, relay, sweepHooks};
+    PendingSweep sweep{environment, relay};
 };
 
 }  // namespace quenda::test
