@@ -17,12 +17,13 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# Builds the program and runs it in the foreground: on port 53 as root, else on 5353.
+# Builds the program and runs it in the foreground: on port 53 as root, else on 5353; with its
+# window when there is a display, headless otherwise.
 run: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target quenda
 	@if [ "$$(id -u)" = 0 ]; then port=53; else port=5353; \
 	  echo "Not root: serving DNS on port 5353. Ask it with: dig @127.0.0.1 -p 5353 example.com"; fi; \
-	  exec $(BUILD)/bin/quenda --headless --port $$port
+	  exec $(BUILD)/bin/quenda --port $$port
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

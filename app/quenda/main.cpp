@@ -1,10 +1,13 @@
-// quenda: the caching DNS forwarder. Reads the command line, then runs the program.
+// quenda: the caching DNS forwarder. Reads the command line, then runs the program with its
+// windows when a display is there, without them when asked to or when there is none.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/shell/command_line.h"
 #include "app/shell/program.h"
+#include "app/views/front_end.h"
 
 int main(int argc, char** argv) {
     using namespace quenda;
@@ -21,5 +24,14 @@ int main(int argc, char** argv) {
         std::printf("quenda %s\n", QUENDA_VERSION);
         return 0;
     }
-    return RunProgram(line, argc, argv, nullptr);
+    if (line.headless) return RunProgram(line, argc, argv, nullptr);
+    if (!DisplayAvailable()) {
+        std::fputs(
+            "quenda: no display (neither DISPLAY nor WAYLAND_DISPLAY is set): running "
+            "without windows\n",
+            stderr);
+        return RunProgram(line, argc, argv, nullptr);
+    }
+    const std::unique_ptr<FrontEnd> windows = MakeWidgetsFrontEnd();
+    return RunProgram(line, argc, argv, windows.get());
 }

@@ -1,0 +1,7 @@
+#!/bin/sh
+# Runs a test program in a private X server of its own (Xvfb, 1280x800), so the windowed
+# program can show its windows. Without xvfb-run the program runs as it is and its tests skip.
+if command -v xvfb-run >/dev/null 2>&1; then
+    exec xvfb-run -a -s "-screen 0 1280x800x24" "$@"
+fi
+exec "$@"
