@@ -259,7 +259,17 @@ void Mainform::ShowHide() {
 }
 
 void Mainform::PutWindowAway() {
-    if (window_ != nullptr) window_->HideWindow();
+    if (window_ == nullptr) return;
+    // A window hidden with no tray icon could never be found again.
+    if (window_->TrayIconShown()) {
+        window_->HideWindow();
+    } else {
+        window_->MinimiseWindow();
+    }
+}
+
+void Mainform::WindowRestored() {
+    if (windowHidden_) ShowHide();
 }
 
 void Mainform::TrayShow() {

@@ -50,6 +50,11 @@ class MainformWindow {
     // moving or sizing it.
     virtual void ShowWindow() = 0;
     virtual void HideWindow() = 0;
+    // Minimises the window to the desktop's task bar or dock (shown minimised when hidden).
+    virtual void MinimiseWindow() = 0;
+    // A tray icon is shown now, so a hidden window can be brought back through it.
+    virtual bool TrayIconShown() = 0;
+    // The window is on screen: shown and not minimised.
     virtual bool IsWindowVisible() = 0;
     virtual bool IsMinimised() = 0;
     virtual void SetTrayItems(bool showEnabled, bool hideEnabled) = 0;
@@ -115,7 +120,11 @@ class Mainform {
     // a window name ("Quenda_...") clears the line; anything else is the text itself.
     void ShowStatus(const std::string& textOrName);
     // Hides a shown window into the tray, or shows a hidden one again on the tab it left.
+    // Without a tray icon to come back through, the window is minimised instead; the hidden
+    // flag, the saved tab and the tray items behave the same.
     void ShowHide();
+    // The user brought a minimised window back by the desktop's own means.
+    void WindowRestored();
 
     // The tray icon and its menu.
     void TrayIconClicked() { ShowHide(); }

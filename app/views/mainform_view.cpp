@@ -382,6 +382,10 @@ void MainformView::HideWindow() {
     hide();
 }
 
+void MainformView::MinimiseWindow() {
+    showMinimized();
+}
+
 void MainformView::SetTrayItems(bool showEnabled, bool hideEnabled) {
     sShow_->setEnabled(showEnabled);
     sHide_->setEnabled(hideEnabled);
@@ -449,6 +453,10 @@ void MainformView::closeEvent(QCloseEvent* event) {
 void MainformView::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) FocusTabControl();
+    // Brought back from the task bar rather than through the form.
+    if (event->type() == QEvent::WindowStateChange && isVisible() && !isMinimized()) {
+        form_.WindowRestored();
+    }
 }
 
 void MainformView::resizeEvent(QResizeEvent* event) {

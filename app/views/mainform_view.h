@@ -44,7 +44,11 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     void ShowOptions(bool cacheDisabled, bool startupInTray) override;
     void ShowWindow() override;
     void HideWindow() override;
-    bool IsWindowVisible() override { return isVisible(); }
+    void MinimiseWindow() override;
+    // No tray icon is placed on the window yet, so hiding always minimises.
+    bool TrayIconShown() override { return false; }
+    // A minimised window is out of the user's sight as much as a hidden one.
+    bool IsWindowVisible() override { return isVisible() && !isMinimized(); }
     bool IsMinimised() override { return isMinimized(); }
     void SetTrayItems(bool showEnabled, bool hideEnabled) override;
     void FocusTabControl() override;

@@ -26,7 +26,9 @@ struct FakeWindow final : MainformWindow {
         ++shows;
     }
     void HideWindow() override { visible = false; }
-    bool IsWindowVisible() override { return visible; }
+    void MinimiseWindow() override { minimised = true; }
+    bool TrayIconShown() override { return trayIcon; }
+    bool IsWindowVisible() override { return visible && !minimised; }
     bool IsMinimised() override { return minimised; }
     void SetTrayItems(bool show, bool hide) override {
         showEnabled = show;
@@ -38,7 +40,7 @@ struct FakeWindow final : MainformWindow {
     ButtonFace faces[4];
     std::vector<std::string> statusWrites;
     bool cacheBox = false, trayBox = false;
-    bool visible = false, minimised = false;
+    bool visible = false, minimised = false, trayIcon = true;
     bool showEnabled = false, hideEnabled = false;
     int shows = 0, focus = 0, unloads = 0;
 };
@@ -168,6 +170,34 @@ TEST_F(MainformTest, HidingFromTheServerTabComesBackThereAndStopsTableRefreshes)
     form->TrayIconClicked();
     EXPECT_TRUE(window.visible);
     EXPECT_EQ(ended, 0);
+}
+
+TEST_F(MainformTest, WithoutATrayIconTheWindowIsMinimisedInsteadOfHidden) {
+    dir.WriteFile("QUENDA.INI", "[OPTIONS]\nSYSTRAY=Yes\n");
+    window.trayIcon = false;
+    Start();
+    EXPECT_TRUE(form->WindowHidden());
+    EXPECT_TRUE(window.minimised);  // starts minimised, not gone
+    EXPECT_FALSE(window.visible);
+    form->WindowRestored();  // from the task bar
+    EXPECT_FALSE(form->WindowHidden());
+    EXPECT_FALSE(window.minimised);
+    EXPECT_FALSE(window.showEnabled);
+
+    form->TabSelected(kLogTab);
+    EXPECT_FALSE(form->QueryUnload(UnloadReason::kUserClosed));  // the close box
+    EXPECT_TRUE(window.minimised);
+    EXPECT_TRUE(window.visible);
+    EXPECT_EQ(form->CurrentTab(), kHiddenTab);
+    EXPECT_TRUE(window.showEnabled);
+
+    // A tray that appears later takes the next hide.
+    form->ShowHide();
+    EXPECT_EQ(form->CurrentTab(), kLogTab);
+    window.trayIcon = true;
+    form->ShowHide();
+    EXPECT_FALSE(window.visible);
+    EXPECT_TRUE(form->WindowHidden());
 }
 
 TEST_F(MainformTest, TrayStartupKeepsTheWindowHiddenWithShowOffered) {
