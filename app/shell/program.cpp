@@ -13,6 +13,7 @@
 #include "app/shell/local_interfaces.h"
 #include "app/shell/program_paths.h"
 #include "app/shell/session_signals.h"
+#include "app/shell/show_request.h"
 #include "app/shell/tcp_dispatch_controls.h"
 #include "app/shell/udp_port_control.h"
 #include "platform/registry/registry.h"
@@ -39,9 +40,13 @@ int RunProgram(const CommandLine& line, int argc, char** argv, FrontEnd* frontEn
     if (!CreateProgramDirectories(*paths)) {
         return Fail("cannot create " + paths->dataDirectory + " or " + paths->configDirectory);
     }
-    // A second copy ends at once, changing nothing.
+    // A second copy ends at once, changing nothing; started for its windows, it first asks
+    // the running copy to show its own.
     InstanceLock lock(paths->dataDirectory);
-    if (lock.HeldElsewhere()) return 0;
+    if (lock.HeldElsewhere()) {
+        if (frontEnd != nullptr) AskRunningCopyToShow(ShowRequestPath(paths->dataDirectory));
+        return 0;
+    }
     if (!lock.Held()) return Fail(lock.Error());
 
     const std::string programDirectory = ExecutableDirectory();
@@ -125,6 +130,15 @@ int RunProgram(const CommandLine& line, int argc, char** argv, FrontEnd* frontEn
         QObject::connect(&sessionEnd, &QSocketNotifier::activated, [&] {
             if (TakeSessionEndSignal() != 0) quit(UnloadReason::kSessionEnding);
         });
+        // Headless, there is no window to show: nobody listens, and a second start just ends.
+        std::unique_ptr<ShowRequests> showRequests;
+        if (frontEnd != nullptr) {
+            showRequests =
+                std::make_unique<ShowRequests>(ShowRequestPath(paths->dataDirectory), [&] {
+                    session.Log().WriteLog("Window shown at the request of a second start", 3);
+                    form.TrayShow();
+                });
+        }
         QTimer timer1;
         QObject::connect(&timer1, &QTimer::timeout, [&] { form.Timer1Tick(); });
         timer1.start(kTimer1IntervalMs);

@@ -158,5 +158,28 @@ TEST_F(DesktopTest, FileExitQuitsWithStatusZeroAndSavesTheSettings) {
     EXPECT_NE(Setting("STATISTICS", "TOTALQ"), "<absent>");
 }
 
+TEST_F(DesktopTest, ASecondStartShowsTheFirstCopysWindowAndEndsChangingNothing) {
+    const std::string log = home + "/Quenda.LOG";
+    dir.WriteFile("QUENDA.INI",
+                  "[OPTIONS]\nSYSTRAY=Yes\nLOG_DETAIL=3\nLOG_TOFILE=Yes\nLOG_FILE=" + log +
+                      "\n[NAMESERVER]\nDNS_0_NAME=127.0.0.2\nDNS_0_ENABLED=Yes\n");
+    QuendaProcess first(home, kPort, QuendaProcess::Stdout::kFile, true);
+    ASSERT_TRUE(WaitFor(
+        [&] { return ReadFile(log).find("INIT: Add DNS server") != std::string::npos; }, 20s))
+        << ReadFile(home + "/stderr.txt");
+    EXPECT_TRUE(Answered(0x0404));
+    const std::string settings = ReadFile(home + "/QUENDA.INI");
+
+    QuendaProcess second(home, kPort, QuendaProcess::Stdout::kFile, true);
+    EXPECT_EQ(second.Wait(10s), 0);
+    EXPECT_TRUE(WaitFor([&] {
+        return ReadFile(log).find("Window shown at the request of a second start") !=
+               std::string::npos;
+    }));
+    EXPECT_FALSE(VisibleQuendaWindow().empty());
+    EXPECT_EQ(ReadFile(home + "/QUENDA.INI"), settings);
+    EXPECT_EQ(first.Stop(SIGTERM), 0);
+}
+
 }  // namespace
 }  // namespace quenda::test
