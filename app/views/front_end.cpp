@@ -72,6 +72,10 @@ bool WidgetsFrontEnd::CreateWindows(Session& session, Mainform& form,
     auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
     QObject::connect(application, &QGuiApplication::commitDataRequest, window_.get(),
                      [unload](QSessionManager&) { unload(UnloadReason::kSessionEnding); });
+    // Ended by anyone else (a session manager's last word), it still saves; after the
+    // program's own quit paths this changes nothing.
+    QObject::connect(application, &QCoreApplication::aboutToQuit, window_.get(),
+                     [unload] { unload(UnloadReason::kSessionEnding); });
     return true;
 }
 
