@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libsqlite3-dev qt6-base-dev qt6-svg-dev libqt6svg6
+  libsqlite3-dev qt6-base-dev qt6-svg-dev libqt6svg6 libxcb1-dev
   xvfb xauth x11-utils xdotool trayer fonts-dejavu-core
   dnsutils knot-dnsutils iproute2 dnsperf
 )

@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
     if (line.headless) return RunProgram(line, argc, argv, nullptr);
     if (!DisplayAvailable()) {
         std::fputs(
-            "quenda: no display (neither DISPLAY nor WAYLAND_DISPLAY is set): running "
-            "without windows\n",
+            "quenda: no display to open windows on (DISPLAY and WAYLAND_DISPLAY name none that "
+            "answers): running without windows\n",
             stderr);
         return RunProgram(line, argc, argv, nullptr);
     }

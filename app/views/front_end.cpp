@@ -1,13 +1,17 @@
 // The windowed front end's application, fonts, windows and session end.
 #include "app/views/front_end.h"
 
+#include <sys/stat.h>
+#include <xcb/xcb.h>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QUrl>
+
 #include <cstdlib>
+#include <string>
 
 #include "app/views/mainform_view.h"
 #include "app/views/pictures.h"
@@ -91,11 +95,23 @@ std::unique_ptr<FrontEnd> MakeWidgetsFrontEnd() {
 }
 
 bool DisplayAvailable() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') return true;
+    // A Wayland socket that exists, or an X server that takes a connection: a stale DISPLAY
+    // (a closed ssh session) must not end the program in Qt's start-up.
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (wayland != nullptr && *wayland != '\0') {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        const std::string socket = wayland[0] == '/' || runtime == nullptr
+                                       ? std::string(wayland)
+                                       : std::string(runtime) + "/" + wayland;
+        struct stat status {};
+        if (stat(socket.c_str(), &status) == 0 && S_ISSOCK(status.st_mode)) return true;
     }
-    return false;
+    const char* x11 = std::getenv("DISPLAY");
+    if (x11 == nullptr || *x11 == '\0') return false;
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool reached = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return reached;
 }
 
 }  // namespace quenda

@@ -11,7 +11,8 @@ namespace quenda {
 // The front end RunProgram takes to run with windows.
 std::unique_ptr<FrontEnd> MakeWidgetsFrontEnd();
 
-// A display to open windows on: DISPLAY or WAYLAND_DISPLAY is set and not empty.
+// A display to open windows on: the Wayland socket WAYLAND_DISPLAY names exists, or the X
+// server DISPLAY names takes a connection.
 bool DisplayAvailable();
 
 }  // namespace quenda

@@ -181,5 +181,16 @@ TEST_F(DesktopTest, ASecondStartShowsTheFirstCopysWindowAndEndsChangingNothing) 
     EXPECT_EQ(first.Stop(SIGTERM), 0);
 }
 
+TEST_F(DesktopTest, ADisplayThatDoesNotAnswerRunsHeadlessInsteadOfFailing) {
+    const std::string display = std::getenv("DISPLAY");
+    setenv("DISPLAY", ":97", 1);  // no X server there: a closed ssh session's leftover
+    QuendaProcess quenda(home, kPort, QuendaProcess::Stdout::kFile, true);
+    setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_TRUE(quenda.WaitUntilServing()) << quenda.Errors();
+    EXPECT_NE(quenda.Errors().find("running without windows"), std::string::npos);
+    EXPECT_TRUE(Answered(0x0505));
+    EXPECT_EQ(quenda.Stop(SIGTERM), 0);
+}
+
 }  // namespace
 }  // namespace quenda::test
