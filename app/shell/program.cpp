@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/shell/control_libraries.h"
 #include "app/shell/instance_lock.h"
 #include "app/shell/local_interfaces.h"
 #include "app/shell/program_paths.h"
@@ -16,6 +17,7 @@
 #include "app/shell/show_request.h"
 #include "app/shell/tcp_dispatch_controls.h"
 #include "app/shell/udp_port_control.h"
+#include "controls/tray/pindletray_interface.h"
 #include "platform/registry/registry.h"
 #include "platform/tick/tick.h"
 #include "platform/winmsg/message_queue.h"
@@ -76,6 +78,15 @@ int RunProgram(const CommandLine& line, int argc, char** argv, FrontEnd* frontEn
     if (!upstream || !service) {
         return Fail("cannot create the UDPPort control from " + libraryDirectory +
                     "libtarnel.so (error " + std::to_string(created & 0xFFFF) + ")");
+    }
+    // The tray control is created by the main window; its library is registered here, on first
+    // start, like Tarnel's.
+    ControlMessages controlMessages(messages);
+    const std::string trayLibrary = libraryDirectory + kPindleTrayLibraryName;
+    const HRESULT trayRegistered = RegisterBundledLibrary(kPindleTrayProgId, trayLibrary);
+    if (FAILED(trayRegistered)) {
+        std::fprintf(stderr, "quenda: cannot register %s (error %d)\n", trayLibrary.c_str(),
+                     static_cast<int>(trayRegistered & 0xFFFF));
     }
     TcpDispatchControls tcp;
 

@@ -5,32 +5,12 @@
 
 #include <sys/socket.h>
 
-#include <filesystem>
-#include <system_error>
-
+#include "app/shell/control_libraries.h"
 #include "platform/com/com_library.h"
 #include "platform/com/connection_point.h"
 #include "platform/com/error_info.h"
-#include "platform/com/guid.h"
-#include "platform/registry/registry.h"
 
 namespace quenda {
-namespace {
-
-// True when the registry names libraryPath itself (the same file, however spelt) as the
-// library of class clsid.
-bool RegisteredLibraryIs(REFCLSID clsid, const std::string& libraryPath) {
-    std::string registered;
-    if (Registry().QueryString(RegRoot::kClassesRoot,
-                               "CLSID\\" + GuidToString(clsid) + "\\InprocServer32", "",
-                               &registered) != RegStatus::kOk) {
-        return false;
-    }
-    std::error_code ec;
-    return std::filesystem::equivalent(registered, libraryPath, ec) && !ec;
-}
-
-}  // namespace
 
 // Receives the control's events; owned by the UdpPortControl it reports to.
 class UdpPortControl::Sink final : public IDispatch {
@@ -78,14 +58,9 @@ std::unique_ptr<UdpPortControl> UdpPortControl::Create(const std::string& librar
     HRESULT ignored;
     HRESULT& hr = result != nullptr ? *result : ignored;
     CLSID clsid{};
-    hr = CLSIDFromProgID(kUdpPortProgId, &clsid);
-    // A registration left by a moved build tree or an older install names another library, or
-    // one that is gone: the program registers its own again, so it always uses its own.
-    if (FAILED(hr) || !RegisteredLibraryIs(clsid, libraryPath)) {
-        hr = CoRegisterServerLibrary(libraryPath.c_str(), 1);
-        if (SUCCEEDED(hr)) hr = CLSIDFromProgID(kUdpPortProgId, &clsid);
-        if (FAILED(hr)) return nullptr;
-    }
+    hr = RegisterBundledLibrary(kUdpPortProgId, libraryPath);
+    if (SUCCEEDED(hr)) hr = CLSIDFromProgID(kUdpPortProgId, &clsid);
+    if (FAILED(hr)) return nullptr;
     std::unique_ptr<UdpPortControl> port(new UdpPortControl);
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUDPPort,
                           port->control_.OutVoid());
