@@ -14,9 +14,6 @@ namespace quenda {
 inline constexpr uint32_t kNegativeReplyDelayMs = 7000;
 inline constexpr uint32_t kSlotLifeTimeMs = 35000;
 
-// Number of enabled positions among 0 to 9.
-int EnabledServerCount(const NameServerList& servers);
-
 class PendingSweep {
   public:
     PendingSweep(const RelayEnvironment& environment, UdpRelay& relay)

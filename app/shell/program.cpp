@@ -125,6 +125,12 @@ int RunProgram(const CommandLine& line, int argc, char** argv, FrontEnd* frontEn
         [&](std::string_view datagram, const std::string& address, uint16_t port) {
             session.UDPPort2DataIn(datagram, address, port);
         });
+    upstream->SetErrorHandler([&](int code, const std::string& description) {
+        session.UDPPortError("UDPPort1", code, description);
+    });
+    service->SetErrorHandler([&](int code, const std::string& description) {
+        session.UDPPortError("UDPPort2", code, description);
+    });
 
     bool ended = false;
     const auto quit = [&](UnloadReason reason) {
@@ -172,6 +178,8 @@ int RunProgram(const CommandLine& line, int argc, char** argv, FrontEnd* frontEn
     tcp.Bind(nullptr);
     upstream->SetDataInHandler({});
     service->SetDataInHandler({});
+    upstream->SetErrorHandler({});
+    service->SetErrorHandler({});
     running = nullptr;
     return status;
 }

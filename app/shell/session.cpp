@@ -39,9 +39,9 @@ Session::Session(const SessionParts& parts)
           parts.processPendingMessages),
       cacheAdapter_(std::make_unique<CacheAdapter>(cache_, cacheStored_)),
       statistics_(counters_, servers_, table_, *this),
-      environment_{table_,   servers_,       counters_,      statistics_,
-                   options_, parts.UDPPort1, parts.UDPPort2, *cacheAdapter_,
-                   log_,     parts.clock,    *this,          parts.upstreamPort},
+      environment_{table_,         servers_,       counters_,         statistics_, options_,
+                   parts.UDPPort1, parts.UDPPort2, *cacheAdapter_,    log_,        parts.clock,
+                   *this,          ids_,           parts.upstreamPort},
       relay_(environment_),
       sweep_(environment_, relay_),
       tcp_(parts.IPDaemon, parts.IPPort, relay_, servers_, log_, *this, parts.clock,
@@ -70,6 +70,7 @@ StartOutcome Session::Load() {
         return StartOutcome::kFailed;
     }
     RefreshServers();
+    serving_ = true;
     return StartOutcome::kRunning;
 }
 
@@ -133,11 +134,25 @@ void Session::StartUpFailed(int error) {
 }
 
 void Session::UDPPort1DataIn(std::string_view datagram, const std::string& address, uint16_t port) {
+    // Start-up lets messages run (the cache's repair and compaction) before the settings, the
+    // server list and the cache are there to relay with.
+    if (!serving_) {
+        log_.WriteLog("Dropped reply from " + address + ":" + std::to_string(port), 3);
+        return;
+    }
     relay_.HandleServerReply(datagram, address, port);
 }
 
 void Session::UDPPort2DataIn(std::string_view datagram, const std::string& address, uint16_t port) {
+    if (!serving_) {
+        log_.WriteLog("Dropped request from " + address + ":" + std::to_string(port), 3);
+        return;
+    }
     relay_.HandleClientRequest(datagram, address, port);
+}
+
+void Session::UDPPortError(const std::string& control, int code, const std::string& description) {
+    log_.WriteLog(control + " error " + std::to_string(code) + ": " + description, 3);
 }
 
 void Session::AddObserver(SessionObserver* observer) {

@@ -22,6 +22,7 @@
 #include "app/relay/tcp_service.h"
 #include "app/relay/udp_relay.h"
 #include "app/shell/program_paths.h"
+#include "app/shell/random_message_ids.h"
 #include "app/shell/udp_control.h"
 #include "platform/tick/tick.h"
 #include "platform/ui/message_service.h"
@@ -86,9 +87,12 @@ class Session final : private RelayHooks, private StatisticsView, private LogDis
     StartOutcome Load();
     bool StartFailed() const { return startFailed_; }
 
-    // The two UDP controls' DataIn events.
+    // The two UDP controls' DataIn events. Until start-up has loaded the settings and the
+    // cache, datagrams are logged at level 3 and dropped.
     void UDPPort1DataIn(std::string_view datagram, const std::string& address, uint16_t port);
     void UDPPort2DataIn(std::string_view datagram, const std::string& address, uint16_t port);
+    // A UDP control's Error event (a failure while receiving): logged at level 3.
+    void UDPPortError(const std::string& control, int code, const std::string& description);
 
     // Observers are not owned; each stays registered until removed.
     void AddObserver(SessionObserver* observer);
@@ -174,6 +178,7 @@ class Session final : private RelayHooks, private StatisticsView, private LogDis
 
     SessionParts parts_;
     bool startFailed_ = false;
+    bool serving_ = false;      // start-up is done: datagrams reach the relay
     bool cacheStored_ = false;  // replies stored since the last CommitCache
     std::vector<SessionObserver*> observers_;
     StatisticsPanel panel_;
@@ -189,6 +194,7 @@ class Session final : private RelayHooks, private StatisticsView, private LogDis
     CacheDatabase cache_;
     std::unique_ptr<CacheAdapter> cacheAdapter_;
     Statistics statistics_;
+    RandomMessageIds ids_;
     RelayEnvironment environment_;
     UdpRelay relay_;
     PendingSweep sweep_;

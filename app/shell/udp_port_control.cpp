@@ -37,9 +37,15 @@ class UdpPortControl::Sink final : public IDispatch {
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                    UINT*) override {
-        if (id != kUdpEventDataIn || params == nullptr || params->cArgs != 3) return S_OK;
+        if (params == nullptr) return S_OK;
         // Arguments come last first, each by reference.
         const VARIANT* args = params->rgvarg;
+        if (id == kUdpEventError && params->cArgs == 2 && args[1].vt == (VT_BYREF | VT_I2) &&
+            args[0].vt == (VT_BYREF | VT_BSTR)) {
+            owner_->RaiseError(*args[1].piVal, Latin1FromBstr(*args[0].pbstrVal));
+            return S_OK;
+        }
+        if (id != kUdpEventDataIn || params->cArgs != 3) return S_OK;
         if (args[2].vt != (VT_BYREF | VT_BSTR) || args[1].vt != (VT_BYREF | VT_BSTR) ||
             args[0].vt != (VT_BYREF | VT_I2)) {
             return S_OK;
@@ -114,6 +120,10 @@ int UdpPortControl::SetWinsockLoaded(bool loaded) {
     return Result(control_->put_WinsockLoaded(loaded ? VARIANT_TRUE : VARIANT_FALSE));
 }
 
+int UdpPortControl::SetMaxPacketSize(int32_t bytes) {
+    return Result(control_->put_MaxPacketSize(bytes));
+}
+
 int UdpPortControl::SetInBufferSize(int32_t bytes) {
     return Result(control_->put_InBufferSize(bytes));
 }
@@ -156,6 +166,10 @@ void UdpPortControl::SendDatagram(const std::string& host, uint16_t port, std::s
 void UdpPortControl::RaiseDataIn(std::string_view datagram, const std::string& address,
                                  uint16_t port) {
     if (onDataIn_) onDataIn_(datagram, address, port);
+}
+
+void UdpPortControl::RaiseError(int code, const std::string& description) {
+    if (onError_) onError_(code, description);
 }
 
 }  // namespace quenda

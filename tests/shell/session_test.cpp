@@ -31,7 +31,12 @@ TEST_F(SessionTest, StartsFromASeedFileAndServesRequests) {
     session->UDPPort2DataIn(Query("www.example.org", 1, 0x0707), "192.0.2.50", 40000);
     ASSERT_EQ(udp1.sent.size(), 1u);
     EXPECT_EQ(udp1.sent[0].host, "10.0.0.1");
+    // Upstream it carries an ID of its own, which the reply must name.
+    const uint16_t upstreamId = IdOf(udp1.sent[0].data);
+    EXPECT_EQ(udp1.sent[0].data.substr(2), Query("www.example.org", 1, 0x0707).substr(2));
     session->UDPPort1DataIn(GoodReply("www.example.org", 1, 0x0707), "10.0.0.1", 53);
+    EXPECT_TRUE(udp2.sent.empty() || upstreamId == 0x0707);
+    session->UDPPort1DataIn(GoodReply("www.example.org", 1, upstreamId), "10.0.0.1", 53);
     ASSERT_EQ(udp2.sent.size(), 1u);
     EXPECT_EQ(udp2.sent[0].port, 40000);
     EXPECT_FALSE(session->Cache().CacheLookup(MakeCacheKey(Query("www.example.org"))).empty());
@@ -43,7 +48,7 @@ TEST_F(SessionTest, StartsFromASeedFileAndServesRequests) {
     EXPECT_EQ(IdOf(udp2.sent[1].data), 0x0808);
     EXPECT_EQ(udp2.sent[1].data.substr(2), udp2.sent[0].data.substr(2));
     ASSERT_EQ(udp1.sent.size(), 2u);
-    EXPECT_EQ(IdOf(udp1.sent[1].data), 0x0808);
+    EXPECT_EQ(udp1.sent[1].data.substr(2), Query("WWW.Example.org", 1, 0x0808).substr(2));
     EXPECT_EQ(session->Counters().ACACHE, 1);
 }
 
@@ -55,9 +60,40 @@ TEST_F(SessionTest, BothEndpointsOpenWithLargeReceiveBuffersAndLogWhatWasGranted
     ASSERT_EQ(session->Load(), StartOutcome::kRunning);
     EXPECT_EQ(udp1.bufferAtOpen, 4 * 1024 * 1024);
     EXPECT_EQ(udp2.bufferAtOpen, 4 * 1024 * 1024);
+    EXPECT_EQ(udp1.maxPacketAtOpen, 65535);
+    EXPECT_EQ(udp2.maxPacketAtOpen, 65535);
     const std::string box = session->LogBox();
     EXPECT_NE(box.find(" INIT: UDPPort1 receive buffer: 4194304 bytes\r\n"), std::string::npos);
     EXPECT_NE(box.find(" INIT: UDPPort2 receive buffer: 1048576 bytes\r\n"), std::string::npos);
+    // Failures found while receiving are the controls' Error events.
+    session->UDPPortError("UDPPort2", 10040, "Winsock error in recv()");
+    EXPECT_NE(session->LogBox().find(" UDPPort2 error 10040: Winsock error in recv()\r\n"),
+              std::string::npos);
+}
+
+TEST_F(SessionTest, DatagramsBeforeStartUpIsDoneAreDropped) {
+    dir.WriteFile(
+        "QUENDA.INI",
+        "[OPTIONS]\nLOG_DETAIL=3\n[NAMESERVER]\nDNS_0_NAME=10.0.0.1\nDNS_0_ENABLED=Yes\n");
+    Session* loading = nullptr;
+    int early = 0;
+    pump = [&] {
+        if (loading == nullptr) return;
+        ++early;
+        loading->UDPPort2DataIn(Query("early.example"), "192.0.2.50", 40000);
+        loading->UDPPort1DataIn(GoodReply("early.example"), "10.0.0.1", 53);
+    };
+    auto session = Make();
+    loading = session.get();
+    ASSERT_EQ(session->Load(), StartOutcome::kRunning);
+    pump = nullptr;
+    EXPECT_GT(early, 0);
+    EXPECT_TRUE(udp1.sent.empty());
+    EXPECT_TRUE(udp2.sent.empty());
+    EXPECT_EQ(session->Table().PendingCount(), 0);
+    EXPECT_EQ(session->Counters().TOTALQ, 0);
+    session->UDPPort2DataIn(Query("later.example"), "192.0.2.50", 40000);
+    EXPECT_EQ(udp1.sent.size(), 1u);
 }
 
 TEST_F(SessionTest, ReceiveBuffersAreNotLoggedBelowHighDetail) {

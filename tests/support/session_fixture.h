@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,10 @@ class FakeUdpControl final : public UdpControl {
         return 0;
     }
     int SetWinsockLoaded(bool) override { return 0; }
+    int SetMaxPacketSize(int32_t bytes) override {
+        if (!active) maxPacketAtOpen = bytes;
+        return 0;
+    }
     int SetInBufferSize(int32_t bytes) override {
         if (!active) bufferAtOpen = bytes;
         return 0;
@@ -41,7 +46,8 @@ class FakeUdpControl final : public UdpControl {
     int32_t localPort = -1;
     int failOpen = 0;
     int32_t bufferAtOpen = -1;  // the receive buffer asked for while closed
-    int32_t granted = 212992;   // what the system gives the open socket
+    int32_t maxPacketAtOpen = -1;
+    int32_t granted = 212992;  // what the system gives the open socket
     std::vector<SentDatagram> sent;
 };
 
@@ -77,11 +83,20 @@ class SessionTest : public ::testing::Test {
         paths.configDirectory = paths.dataDirectory;
     }
     std::unique_ptr<Session> Make(uint16_t port = 5300) {
-        SessionParts parts{
-            paths,     "1.2.3",    port,
-            53,        udp1,       udp2,
-            tcpServer, tcpClients, messages,
-            clock,     [] {},      [](LocalAddresses& local, LogSink&) { local.Add("192.0.2.7"); }};
+        SessionParts parts{paths,
+                           "1.2.3",
+                           port,
+                           53,
+                           udp1,
+                           udp2,
+                           tcpServer,
+                           tcpClients,
+                           messages,
+                           clock,
+                           [this] {
+                               if (pump) pump();
+                           },
+                           [](LocalAddresses& local, LogSink&) { local.Add("192.0.2.7"); }};
         return std::make_unique<Session>(parts);
     }
     std::string Ini() const { return paths.SettingsFile(); }
@@ -93,6 +108,7 @@ class SessionTest : public ::testing::Test {
     NullTcpClients tcpClients;
     ScriptedMessages messages;
     FakeClock clock;
+    std::function<void()> pump;  // events that come in while messages are let run
 };
 
 }  // namespace quenda::test
