@@ -230,7 +230,7 @@ TEST_F(MainformTest, QuitQuestionCancelKeepsRunningAndOkQuitsAndSaves) {
     EXPECT_EQ(ended, 0);
 
     session->UDPPort2DataIn(Query("q.example", 1, 9), "192.0.2.50", 40000);
-    session->UDPPort1DataIn(GoodReply("q.example", 1, 9), "10.0.0.1", 53);
+    session->UDPPort1DataIn(GoodReply("q.example", 1, IdOf(udp1.sent.back().data)), "10.0.0.1", 53);
     messages.Answer(MessageAnswer::Ok);
     form->TrayQuit();
     EXPECT_EQ(ended, 1);

@@ -172,7 +172,7 @@ TEST_F(SessionTest, CommandsChangeTheModelAndWindowsHearOfIt) {
     EXPECT_EQ(observer.caption, "DNS Log");
 
     session->UDPPort2DataIn(Query("a.example", 1, 1), "192.0.2.50", 40000);
-    session->UDPPort1DataIn(GoodReply("a.example", 1, 1), "10.0.0.1", 53);
+    session->UDPPort1DataIn(GoodReply("a.example", 1, IdOf(udp1.sent.back().data)), "10.0.0.1", 53);
     EXPECT_GT(observer.servers, 0);  // a first answer was credited
     session->UpdateStatistics();
     EXPECT_EQ(observer.shares.back(), std::make_pair(static_cast<int>(ShareBar::Lost), 0));

@@ -127,7 +127,7 @@ TEST_F(WidgetTest, StatisticsBarsRedrawOnlyWhenTheirValueChanges) {
     EXPECT_EQ(Find<Panel3D>("Gain")->Caption(), "0 sec");
 
     session->UDPPort2DataIn(Query("a.example", 1, 1), "192.0.2.50", 40000);
-    session->UDPPort1DataIn(GoodReply("a.example", 1, 1), "10.0.0.1", 53);
+    session->UDPPort1DataIn(GoodReply("a.example", 1, IdOf(udp1.sent.back().data)), "10.0.0.1", 53);
     session->UpdateStatistics();
     EXPECT_EQ(bar->Value(), 100);
     QTest::qWait(50);
