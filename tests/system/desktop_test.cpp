@@ -184,6 +184,11 @@ TEST_F(DesktopTest, ShowsItsTabsAnswersAndKeepsAnsweringWhenHidden) {
     EXPECT_TRUE(Answered(0x0202));
     RunCommand("xdotool mousemove --window " + icon + " 8 8 sleep 0.3 click 1");
     EXPECT_TRUE(WaitFor([] { return !VisibleQuendaWindow().empty(); }));
+    // The right button opens the tray menu, whose "&Hide" is offered while the window shows.
+    RunCommand("xdotool mousemove --window " + icon + " 8 8 sleep 0.3 click 3 sleep 0.8 key h");
+    EXPECT_TRUE(WaitFor([] { return VisibleQuendaWindow().empty(); }));
+    RunCommand("xdotool mousemove --window " + icon + " 8 8 sleep 0.3 click 1");
+    EXPECT_TRUE(WaitFor([] { return !VisibleQuendaWindow().empty(); }));
 
     EXPECT_EQ(quenda->Stop(SIGTERM), 0);
     EXPECT_NE(Setting("STATISTICS", "TOTALQ"), "<absent>");
