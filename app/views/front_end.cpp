@@ -10,9 +10,12 @@
 #include <QSessionManager>
 #include <QUrl>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "app/shell/program_paths.h"
+#include "app/shell/tray_icon_control.h"
 #include "app/views/mainform_view.h"
 #include "app/views/pictures.h"
 #include "app/views/qt_messages.h"
@@ -71,6 +74,17 @@ bool WidgetsFrontEnd::CreateWindows(Session& session, Mainform& form,
         window_->setFont(QFont(QStringLiteral("Tahoma")));
     }
     window_->SetCloseHandler(unload);
+    HRESULT created = S_OK;
+    std::unique_ptr<TrayIcon> tray = TrayIconControl::Create(&created);
+    if (!tray) {
+        std::fprintf(stderr, "quenda: cannot create the tray icon control (error %d)\n",
+                     static_cast<int>(created & 0xFFFF));
+    }
+    const std::string picture = ExecutableDirectory() + "../share/quenda/icons/quenda-tray.svg";
+    // Without it, hiding minimises the window instead.
+    if (!window_->PlaceTrayIcon(std::move(tray), picture) && created == S_OK) {
+        std::fprintf(stderr, "quenda: cannot show the tray icon from %s\n", picture.c_str());
+    }
     messages_.SetParent(window_.get());
     // The desktop session ends: quit and save, as for a signal.
     auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance());

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -133,6 +134,8 @@ MainformView::MainformView(Session& session, Mainform& form) : session_(session)
 }
 
 MainformView::~MainformView() {
+    // No tray click may reach the form once the window is gone.
+    tray_.reset();
     form_.SetWindow(nullptr);
     session_.RemoveObserver(this);
 }
@@ -313,6 +316,16 @@ void MainformView::MakeTrayMenu() {
     connect(sHide_, &QAction::triggered, this, [this] { form_.TrayHide(); });
 }
 
+bool MainformView::PlaceTrayIcon(std::unique_ptr<TrayIcon> icon, const std::string& pictureFile) {
+    tray_ = std::make_unique<MainformTray>(form_, std::move(icon), [this] { PopUpTrayMenu(); });
+    return tray_->Show(pictureFile);
+}
+
+void MainformView::PopUpTrayMenu() {
+    const QPoint pointer = QCursor::pos();
+    sMenu_->exec(pointer - QPoint(sMenu_->sizeHint().width(), 0));
+}
+
 void MainformView::WatchMouse(QWidget* widget) {
     widget->installEventFilter(this);
     for (QWidget* child : widget->findChildren<QWidget*>()) child->installEventFilter(this);
@@ -396,6 +409,7 @@ void MainformView::FocusTabControl() {
 }
 
 void MainformView::UnloadOtherWindows() {
+    if (tray_ != nullptr) tray_->Remove();
     sMenu_->close();
 }
 

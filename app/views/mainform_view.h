@@ -9,8 +9,11 @@
 #include <array>
 #include <deque>
 #include <functional>
+#include <memory>
+#include <string>
 
 #include "app/shell/mainform.h"
+#include "app/shell/mainform_tray.h"
 #include "app/shell/session.h"
 
 class QAction;
@@ -37,6 +40,9 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
 
     // The pop-up menu of the tray icon ("Menu": "&Quit", "&Show", "&Hide").
     QMenu* TrayMenu() const { return sMenu_; }
+    // Puts the tray icon (null: none could be made) on the window with the picture in
+    // pictureFile; it stays until the window unloads. False when no icon could be asked for.
+    bool PlaceTrayIcon(std::unique_ptr<TrayIcon> icon, const std::string& pictureFile);
 
     // MainformWindow
     void SetButtonFace(int button, const ButtonFace& face) override;
@@ -45,8 +51,7 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     void ShowWindow() override;
     void HideWindow() override;
     void MinimiseWindow() override;
-    // No tray icon is placed on the window yet, so hiding always minimises.
-    bool TrayIconShown() override { return false; }
+    bool TrayIconShown() override { return tray_ != nullptr && tray_->IconShown(); }
     // A minimised window is out of the user's sight as much as a hidden one.
     bool IsWindowVisible() override { return isVisible() && !isMinimized(); }
     bool IsMinimised() override { return isMinimized(); }
@@ -76,6 +81,8 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     QWidget* MakeAboutPage();
     void MakeMenus();
     void MakeTrayMenu();
+    // The tray menu at the pointer, right-aligned to it, until it closes.
+    void PopUpTrayMenu();
     // Shows the status text of the control the mouse is over (nullptr: none of ours).
     void StatusForWidget(QWidget* widget);
     void RemoveFirstLogLine();
@@ -99,6 +106,7 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     QAction* sHide_ = nullptr;
     std::deque<size_t> logLines_;  // characters of each line in Text5, "\r\n" included
     std::function<void(UnloadReason)> unload_;
+    std::unique_ptr<MainformTray> tray_;
 };
 
 }  // namespace quenda

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "app/shell/mainform_tray.h"
 #include "platform/profile/profile_file.h"
 #include "tests/support/dns_builder.h"
 #include "tests/support/file_size_limit.h"
@@ -27,7 +30,7 @@ struct FakeWindow final : MainformWindow {
     }
     void HideWindow() override { visible = false; }
     void MinimiseWindow() override { minimised = true; }
-    bool TrayIconShown() override { return trayIcon; }
+    bool TrayIconShown() override { return tray != nullptr ? tray->IconShown() : trayIcon; }
     bool IsWindowVisible() override { return visible && !minimised; }
     bool IsMinimised() override { return minimised; }
     void SetTrayItems(bool show, bool hide) override {
@@ -43,6 +46,23 @@ struct FakeWindow final : MainformWindow {
     bool visible = false, minimised = false, trayIcon = true;
     bool showEnabled = false, hideEnabled = false;
     int shows = 0, focus = 0, unloads = 0;
+    MainformTray* tray = nullptr;  // answers TrayIconShown when set
+};
+
+// A tray control that shows its icon while a tray exists; the test releases its buttons.
+struct FakeTrayIcon final : TrayIcon {
+    bool Show(const std::string& picture, const std::string& text) override {
+        pictureFile = picture;
+        tip = text;
+        wanted = !picture.empty();
+        return wanted;
+    }
+    void Remove() override { wanted = false; }
+    bool Shown() override { return wanted && trayExists; }
+    void Release(int16_t button) { RaiseMouseUp(button); }
+
+    std::string pictureFile, tip;
+    bool wanted = false, trayExists = true;
 };
 
 struct RecordingDesktop final : Desktop {
@@ -198,6 +218,50 @@ TEST_F(MainformTest, WithoutATrayIconTheWindowIsMinimisedInsteadOfHidden) {
     form->ShowHide();
     EXPECT_FALSE(window.visible);
     EXPECT_TRUE(form->WindowHidden());
+}
+
+TEST_F(MainformTest, TrayButtonsShowAndHideTheWindowOrOpenTheMenuAndNoTrayMinimises) {
+    Start();
+    auto icon = std::make_unique<FakeTrayIcon>();
+    FakeTrayIcon& fake = *icon;
+    int menus = 0;
+    MainformTray tray(*form, std::move(icon), [&] { ++menus; });
+    window.tray = &tray;
+    EXPECT_FALSE(tray.IconShown());
+    ASSERT_TRUE(tray.Show("/share/quenda/icons/quenda-tray.svg"));
+    EXPECT_EQ(fake.tip, "Quenda");
+    EXPECT_EQ(fake.pictureFile, "/share/quenda/icons/quenda-tray.svg");
+
+    form->TabSelected(kCacheTab);
+    fake.Release(kTrayLeftButton);
+    EXPECT_TRUE(form->WindowHidden());
+    EXPECT_FALSE(window.visible);
+    EXPECT_FALSE(window.minimised);  // in the tray, not on the task bar
+    EXPECT_TRUE(window.showEnabled);
+    fake.Release(kTrayRightButton);
+    fake.Release(kTrayMiddleButton);
+    EXPECT_EQ(menus, 1);
+    EXPECT_TRUE(form->WindowHidden());
+    fake.Release(kTrayLeftButton);
+    EXPECT_FALSE(form->WindowHidden());
+    EXPECT_TRUE(window.visible);
+    EXPECT_EQ(form->CurrentTab(), kCacheTab);
+    EXPECT_TRUE(window.hideEnabled);
+    EXPECT_FALSE(window.showEnabled);
+
+    // The panel with the tray went away: Esc minimises, and the tray's return takes the next.
+    fake.trayExists = false;
+    form->ShowHide();
+    EXPECT_TRUE(window.minimised);
+    EXPECT_TRUE(form->WindowHidden());
+    form->WindowRestored();
+    fake.trayExists = true;
+    form->ShowHide();
+    EXPECT_FALSE(window.visible);
+    EXPECT_FALSE(window.minimised);
+    tray.Remove();
+    EXPECT_FALSE(tray.IconShown());
+    window.tray = nullptr;
 }
 
 TEST_F(MainformTest, TrayStartupKeepsTheWindowHiddenWithShowOffered) {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <thread>
 
 #include "platform/profile/profile_file.h"
@@ -63,6 +64,33 @@ std::string VisibleQuendaWindow() {
     return end == std::string::npos ? found : found.substr(0, end);
 }
 
+// The window a window with this X id is a child of (its X id), or "" for the root window.
+std::string ParentOf(const std::string& window) {
+    const std::string tree = RunCommand("xwininfo -tree -id " + window + " 2>/dev/null");
+    const std::string label = "Parent window id: ";
+    size_t at = tree.find(label);
+    if (at == std::string::npos) return {};
+    at += label.size();
+    const std::string parent = tree.substr(at, tree.find_first_of(" \n", at) - at);
+    // xwininfo waits for a click when asked about window 0.
+    return parent == "0x0" ? std::string() : parent;
+}
+
+// The program's tray icon as trayer embedded it: one of its windows whose grandparent is the
+// tray's panel (trayer puts a socket window between them). Its X id, or "" while none is.
+std::string TrayIconWindow(std::string* panel = nullptr) {
+    std::istringstream windows(RunCommand("xdotool search --classname '^quenda$' 2>/dev/null"));
+    for (std::string window; std::getline(windows, window);) {
+        const std::string socket = window.empty() ? std::string() : ParentOf(window);
+        const std::string above = socket.empty() ? std::string() : ParentOf(socket);
+        if (above.empty()) continue;
+        if (RunCommand("xwininfo -id " + above).find("\"panel\"") == std::string::npos) continue;
+        if (panel != nullptr) *panel = above;
+        return window;
+    }
+    return {};
+}
+
 void Keys(const std::string& window, const std::string& keys) {
     RunCommand("xdotool windowfocus --sync " + window + " key --delay 80 " + keys + " 2>&1");
     std::this_thread::sleep_for(400ms);
@@ -84,6 +112,9 @@ class DesktopTest : public ::testing::Test {
         tray = std::make_unique<Helper>(
             std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--widthtype",
                                      "request", "--height", "24", "--SetDockType", "true"});
+        // The program looks for the tray once, at start-up.
+        ASSERT_TRUE(WaitFor([] { return !RunCommand("xdotool search --name '^panel$'").empty(); }));
+        std::this_thread::sleep_for(300ms);
     }
 
     void TearDown() override {
@@ -138,10 +169,26 @@ TEST_F(DesktopTest, ShowsItsTabsAnswersAndKeepsAnsweringWhenHidden) {
             << file;
     }
 
-    // Put away (minimised while no tray icon is placed; without a window manager the server
-    // leaves it mapped), it goes on serving.
+    // The icon is in the tray; hidden into it the program goes on serving, and a click on
+    // the icon brings the window back.
+    std::string panel;
+    std::string icon;
+    ASSERT_TRUE(WaitFor([&] { return !(icon = TrayIconWindow(&panel)).empty(); }));
+    const std::filesystem::path trayPicture = pictures / "quenda-tray-icon.png";
+    // xwininfo names windows in hexadecimal, grab_window takes them in decimal.
+    RunCommand(std::string(QUENDA_GRAB_WINDOW) + " " +
+               std::to_string(std::stoul(panel, nullptr, 0)) + " " + trayPicture.string());
+    EXPECT_TRUE(std::filesystem::exists(trayPicture));
     Keys(window, "Escape");
+    EXPECT_TRUE(WaitFor([] { return VisibleQuendaWindow().empty(); }));
     EXPECT_TRUE(Answered(0x0202));
+    RunCommand("xdotool mousemove --window " + icon + " 8 8 sleep 0.3 click 1");
+    EXPECT_TRUE(WaitFor([] { return !VisibleQuendaWindow().empty(); }));
+    // The right button opens the tray menu, whose "&Hide" is offered while the window shows.
+    RunCommand("xdotool mousemove --window " + icon + " 8 8 sleep 0.3 click 3 sleep 0.8 key h");
+    EXPECT_TRUE(WaitFor([] { return VisibleQuendaWindow().empty(); }));
+    RunCommand("xdotool mousemove --window " + icon + " 8 8 sleep 0.3 click 1");
+    EXPECT_TRUE(WaitFor([] { return !VisibleQuendaWindow().empty(); }));
 
     EXPECT_EQ(quenda->Stop(SIGTERM), 0);
     EXPECT_NE(Setting("STATISTICS", "TOTALQ"), "<absent>");
@@ -178,6 +225,45 @@ TEST_F(DesktopTest, ASecondStartShowsTheFirstCopysWindowAndEndsChangingNothing) 
     }));
     EXPECT_FALSE(VisibleQuendaWindow().empty());
     EXPECT_EQ(ReadFile(home + "/QUENDA.INI"), settings);
+    EXPECT_EQ(first.Stop(SIGTERM), 0);
+}
+
+TEST_F(DesktopTest, WithoutATrayEscMinimisesAndASecondStartBringsTheWindowBack) {
+    tray.reset();
+    ASSERT_TRUE(WaitFor([] { return RunCommand("xdotool search --name '^panel$'").empty(); }));
+    const std::string log = home + "/Quenda.LOG";
+    dir.WriteFile("QUENDA.INI", "[OPTIONS]\nLOG_DETAIL=3\nLOG_TOFILE=Yes\nLOG_FILE=" + log +
+                                    "\n[NAMESERVER]\nDNS_0_NAME=127.0.0.2\nDNS_0_ENABLED=Yes\n");
+    QuendaProcess first(home, kPort, QuendaProcess::Stdout::kFile, true);
+    // The tray control says there is no tray.
+    std::string box;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            box = RunCommand("xdotool search --onlyvisible --name '^PindleTray$' 2>/dev/null");
+            return !box.empty();
+        },
+        20s))
+        << ReadFile(home + "/stderr.txt");
+    Keys(box.substr(0, box.find('\n')), "Return");
+    ASSERT_TRUE(WaitFor([&] { return !(window = VisibleQuendaWindow()).empty(); }, 20s));
+    EXPECT_TRUE(Answered(0x0606));
+
+    // Minimised, not hidden: without a window manager the server leaves it mapped.
+    Keys(window, "Escape");
+    EXPECT_TRUE(Answered(0x0707));
+    EXPECT_FALSE(VisibleQuendaWindow().empty());
+    const std::filesystem::path pictures = QUENDA_SCREENSHOTS;
+    std::filesystem::create_directories(pictures);
+    RunCommand(std::string(QUENDA_GRAB_WINDOW) + " " + window + " " +
+               (pictures / "quenda-no-tray.png").string());
+
+    QuendaProcess second(home, kPort, QuendaProcess::Stdout::kFile, true);
+    EXPECT_EQ(second.Wait(10s), 0);
+    EXPECT_TRUE(WaitFor([&] {
+        return ReadFile(log).find("Window shown at the request of a second start") !=
+               std::string::npos;
+    }));
+    EXPECT_FALSE(VisibleQuendaWindow().empty());
     EXPECT_EQ(first.Stop(SIGTERM), 0);
 }
 
