@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the benchmarks need.
-# Idempotent: runs apt-get only when something is missing.
+# Idempotent: runs apt-get only when something is missing. With --fuzz, also what `make fuzz`
+# needs: clang with libFuzzer and the sanitizer runtimes, and the symbolizer for their reports.
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,9 @@ packages=(
   libsqlite3-dev qt6-base-dev
   dnsutils knot-dnsutils iproute2 dnsperf
 )
+if [ "${1:-}" = --fuzz ]; then
+  packages+=(clang-14 libclang-rt-14-dev llvm-14)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
