@@ -7,7 +7,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libsqlite3-dev qt6-base-dev
+  libsqlite3-dev qt6-base-dev qt6-svg-dev
+  xvfb xauth trayer xdotool x11-utils
   dnsutils knot-dnsutils iproute2 dnsperf
 )
 if [ "${1:-}" = --fuzz ]; then

@@ -8,6 +8,7 @@ int Open(UdpControl& control, int32_t port) {
     if (const int result = control.SetActive(false)) return result;
     if (const int result = control.SetLocalPort(port)) return result;
     if (const int result = control.SetWinsockLoaded(true)) return result;
+    if (const int result = control.SetMaxPacketSize(kUdpMaxPacketSize)) return result;
     // Optional: a smaller buffer only loses more of a burst.
     (void)control.SetInBufferSize(kUdpInBufferSize);
     return control.SetActive(true);

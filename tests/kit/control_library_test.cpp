@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <vector>
 
-#include "controls/socketbase/control_base.h"
+#include "controls/kit/control_base.h"
 #include "platform/com/com_library.h"
 #include "platform/com/error_info.h"
 #include "platform/com/ole_interfaces.h"
 #include "platform/registry/registry.h"
-#include "tests/socketbase/test_port.h"
+#include "tests/kit/test_port.h"
 #include "tests/support/temp_directory.h"
 
 namespace quenda::testing {
