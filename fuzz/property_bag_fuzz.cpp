@@ -3,7 +3,7 @@
 // same.
 #include <string>
 
-#include "controls/socketbase/property_stream.h"
+#include "controls/kit/property_stream.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/hosted_controls.h"
 #include "platform/com/ole_interfaces.h"
