@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the benchmarks need.
-# Idempotent: runs apt-get only when something is missing.
+# Idempotent: runs apt-get only when something is missing. With --fuzz, also what `make fuzz`
+# needs: clang with libFuzzer and the sanitizer runtimes, and the symbolizer for their reports.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,9 @@ packages=(
   xvfb xauth x11-utils xdotool trayer fonts-dejavu-core
   dnsutils knot-dnsutils iproute2 dnsperf
 )
+if [ "${1:-}" = --fuzz ]; then
+  packages+=(clang-14 libclang-rt-14-dev llvm-14)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
