@@ -2,9 +2,11 @@
 BUILD   ?= build
 BENCH   ?= build-bench
 ASAN    ?= build-asan
+FUZZ    ?= build-fuzz
+FUZZ_SECONDS ?= 120
 JOBS    ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-asan bench bench-e2e clean
+.PHONY: all deps configure build run test test-asan fuzz bench bench-e2e clean
 
 all: build
 
@@ -17,12 +19,13 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# Builds the program and runs it in the foreground: on port 53 as root, else on 5353.
+# Builds the program and runs it in the foreground: on port 53 as root, else on 5353; with its
+# window when there is a display, headless otherwise.
 run: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target quenda
 	@if [ "$$(id -u)" = 0 ]; then port=53; else port=5353; \
 	  echo "Not root: serving DNS on port 5353. Ask it with: dig @127.0.0.1 -p 5353 example.com"; fi; \
-	  exec $(BUILD)/bin/quenda --headless --port $$port
+	  exec $(BUILD)/bin/quenda --port $$port
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -37,6 +40,19 @@ test-asan: deps
 	@cmake --build $(ASAN) -j $(JOBS)
 	@cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# Every fuzz target for FUZZ_SECONDS (default two minutes) each, built with clang, libFuzzer,
+# AddressSanitizer and UndefinedBehaviorSanitizer. New inputs gather in $(FUZZ)/corpus, crashes
+# are kept in $(FUZZ)/crashes; the run fails when there is one.
+fuzz:
+	@scripts/install-deps.sh --fuzz
+	@cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUENDA_BUILD_TESTS=OFF -DQUENDA_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+	  -DCMAKE_C_FLAGS="-O1 -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" \
+	  -DCMAKE_CXX_FLAGS="-O1 -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" \
+	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+	@cmake --build $(FUZZ) -j $(JOBS) --target fuzz_targets
+	@fuzz/run_fuzzers.sh $(FUZZ) $(FUZZ_SECONDS)
+
 bench: deps
 	@cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUENDA_BUILD_TESTS=OFF -DQUENDA_BUILD_BENCH=ON >/dev/null
 	@cmake --build $(BENCH) -j $(JOBS)
@@ -49,4 +65,4 @@ bench-e2e: deps
 	@JOBS=$(JOBS) bench/end_to_end.sh $(BENCH)
 
 clean:
-	rm -rf $(BUILD) $(BENCH) $(ASAN)
+	rm -rf $(BUILD) $(BENCH) $(ASAN) $(FUZZ)

@@ -33,16 +33,12 @@ class NullLog final : public LogSink {
     void WriteLog(const std::string& text, int) override { benchmark::DoNotOptimize(text.data()); }
 };
 
-class NullHooks final : public RelayHooks, public SweepHooks, public StatisticsView {
+class NullHooks final : public RelayHooks, public StatisticsView {
   public:
     void ProcessPendingMessages() override {}
-    void MakeListView() override {}
+    void ServersChanged() override {}
     bool UpdateEntryDataNameserver(std::string_view) override { return false; }
     void ShowCriticalError(const std::string&, const std::string&) override {}
-    bool IsQuitRequested() override { return false; }
-    void UnloadMainform() override {}
-    bool IsServerTabShown() override { return false; }
-    void SaveAllSettings() override {}
     void ShowShare(ShareBar, int) override {}
     void ShowWaiting(const std::string&) override {}
     void ShowTimeGained(const std::string&) override {}
@@ -102,7 +98,7 @@ struct Bench {
     RelayEnvironment environment{table,   servers, counters, statistics, settings, upstream,
                                  clients, cache,   log,      clock,      hooks,    ids};
     UdpRelay relay{environment};
-    PendingSweep sweep{environment, relay, hooks};
+    PendingSweep sweep{environment, relay};
 };
 
 void BM_RequestCycle(benchmark::State& state) {

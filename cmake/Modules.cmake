@@ -11,10 +11,10 @@ function(quenda_add_modules)
   endforeach()
 endfunction()
 
-# quenda_add_test(NAME name SOURCES ... LIBS ... [TIMEOUT seconds])
+# quenda_add_test(NAME name SOURCES ... LIBS ... [TIMEOUT seconds] [ENVIRONMENT VAR=value ...])
 # One GoogleTest executable per module, run in shuffled order, each test with a time-out.
 function(quenda_add_test)
-  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 60)
   endif()
@@ -22,6 +22,6 @@ function(quenda_add_test)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${T_NAME}
     EXTRA_ARGS --gtest_shuffle
-    PROPERTIES TIMEOUT ${T_TIMEOUT}
+    PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${T_ENVIRONMENT}"
     DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the benchmarks need.
-# Idempotent: runs apt-get only when something is missing.
+# Idempotent: runs apt-get only when something is missing. With --fuzz, also what `make fuzz`
+# needs: clang with libFuzzer and the sanitizer runtimes, and the symbolizer for their reports.
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libsqlite3-dev qt6-base-dev qt6-svg-dev
-  xvfb xauth trayer xdotool x11-utils
+  libsqlite3-dev qt6-base-dev qt6-svg-dev libqt6svg6 libxcb1-dev
+  xvfb xauth x11-utils xdotool trayer fonts-dejavu-core
   dnsutils knot-dnsutils iproute2 dnsperf
 )
+if [ "${1:-}" = --fuzz ]; then
+  packages+=(clang-14 libclang-rt-14-dev llvm-14)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -17,14 +17,12 @@ void EventLog::WriteLog(const std::string& text, int level) {
 
     // Drop whole lines from the start; a box without any line end is dropped whole, or it
     // could never shrink.
-    while (box_.size() > kLogBoxLimit) {
-        const size_t lineFeed = box_.find('\n');
-        if (lineFeed == std::string::npos) {
-            box_.clear();
-        } else {
-            box_.erase(0, lineFeed + 1);
-        }
+    size_t trimmed = 0;
+    while (box_.size() - trimmed > kLogBoxLimit) {
+        const size_t lineFeed = box_.find('\n', trimmed);
+        trimmed = lineFeed == std::string::npos ? box_.size() : lineFeed + 1;
     }
+    box_.erase(0, trimmed);
     const std::string line = Prefix() + " " + text;
     int fileError = 0;
     box_.append(line).append("\r\n");
@@ -39,7 +37,7 @@ void EventLog::WriteLog(const std::string& text, int level) {
         std::fputc('\n', mirror_);
     }
     if (!deferFlush_) Flush();
-    if (display_ != nullptr) display_->LogBoxChanged(box_);
+    if (display_ != nullptr) display_->LogLineAppended(trimmed, line + "\r\n");
     if (fileError != 0) FileWriteFailed(fileError);
 }
 
@@ -97,7 +95,7 @@ bool EventLog::OpenLogFile() {
 
 void EventLog::ClearLogBox() {
     box_.clear();
-    if (display_ != nullptr) display_->LogBoxChanged(box_);
+    if (display_ != nullptr) display_->LogBoxCleared();
 }
 
 void EventLog::RetryLogFile() {

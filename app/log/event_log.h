@@ -18,8 +18,11 @@ inline constexpr size_t kLogBoxLimit = 20000;
 class LogDisplay {
   public:
     virtual ~LogDisplay() = default;
-    // The log box text changed (a line was added or the box was trimmed or cleared).
-    virtual void LogBoxChanged(const std::string& text) = 0;
+    // A line reached the log box: the first `trimmed` characters of the box were dropped, then
+    // `line` (ending in "\r\n") was appended. A view that mirrors the box does the same.
+    virtual void LogLineAppended(size_t trimmed, const std::string& line) = 0;
+    // The log box was emptied.
+    virtual void LogBoxCleared() = 0;
     // The caption of the log frame: "DNS Log" or "DNS Log: (path)".
     virtual void SetLogCaption(const std::string& caption) = 0;
 };

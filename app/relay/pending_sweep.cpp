@@ -7,20 +7,7 @@
 
 namespace quenda {
 
-void PendingSweep::Timer1Tick() {
-    if (hooks_.IsQuitRequested()) {
-        hooks_.UnloadMainform();
-        return;
-    }
-    SweepPending();
-    env_.statistics.UpDateStatistic();
-}
-
 void PendingSweep::SweepPending() {
-    if (sweepTicks_ % 3 == 0 && hooks_.IsServerTabShown()) env_.hooks.MakeListView();
-    if ((sweepTicks_ - 20) % 60 == 0) hooks_.SaveAllSettings();
-    if (++sweepTicks_ >= kSweepTicksWrap) sweepTicks_ = 0;
-
     PendingTable& table = env_.table;
     for (int i = 0; i < table.PendingCount(); ++i) {
         const PendingRequest& slot = table[i];

@@ -41,8 +41,8 @@ class RelayHooks {
     virtual ~RelayHooks() = default;
     // Lets pending window messages run; events and timer ticks may nest inside.
     virtual void ProcessPendingMessages() = 0;
-    // Redraws the name-server list; it ages the first-answer counts (AgeServerWins) first.
-    virtual void MakeListView() = 0;
+    // The name-server list changed (flags, counts); the relay has aged the counts already.
+    virtual void ServersChanged() = 0;
     // The host entry editor's look at every upstream datagram; true when it took the datagram.
     virtual bool UpdateEntryDataNameserver(std::string_view datagram) = 0;
     // A message box with the critical-error icon.

@@ -184,7 +184,7 @@ void UdpRelay::AddPending(const PendingRequest& request) {
     for (int i = 0; i < kUsedNameServers; ++i) env_.servers[i].enabled = false;
     table.Clear();
     env_.hooks.ShowCriticalError(std::string(kCriticalErrorTitle), std::string(kCriticalErrorText));
-    env_.hooks.MakeListView();
+    ServersChanged();
 }
 
 bool UdpRelay::HasRoomFor(const std::string& address, uint16_t port) {
@@ -256,7 +256,7 @@ void UdpRelay::DeliverAnswer(const std::string& key, std::string_view reply,
         // Each client gets the reply under its message ID and spelling, in a size it takes.
         SendToClient(slot.ClientAddress, slot.ClientPort,
                      ShapeReply(reply, ReplyTarget{slot.ClientId, slot.Question, slot.Edns}));
-        if (!fromCache) env_.hooks.MakeListView();
+        if (!fromCache) ServersChanged();
     }
 
     const Tick now = env_.clock.Now();
@@ -354,7 +354,12 @@ void UdpRelay::MarkServerResponding(const std::string& address) {
             changed = true;
         }
     }
-    if (changed) env_.hooks.MakeListView();
+    if (changed) ServersChanged();
+}
+
+void UdpRelay::ServersChanged() {
+    AgeServerWins(env_.servers);
+    env_.hooks.ServersChanged();
 }
 
 void UdpRelay::SendToClient(const std::string& address, uint16_t port, std::string_view datagram) {

@@ -118,7 +118,7 @@ class UdpRelay {
     // source that is no listed server; kHostNotFound stays as it is.
     std::string AnsweringServerName(std::string_view source);
 
-    // Sets the responded flag of every position with this address; redraws the list on a change.
+    // Sets the responded flag of every position with this address; tells the windows on a change.
     void MarkServerResponding(const std::string& address);
 
     void SendToClient(const std::string& address, uint16_t port, std::string_view datagram);
@@ -127,6 +127,8 @@ class UdpRelay {
     bool UpstreamSeen() const { return upstreamSeen_; }
 
   private:
+    // Ages the first-answer counts, then tells the windows the list changed.
+    void ServersChanged();
     bool IsListedServer(std::string_view address) const;
     // Logs a dropped request at level 3, with the reason when there is one.
     void DropRequest(const std::string& address, uint16_t port, std::string_view reason);

@@ -1,140 +1,174 @@
-// The main form's start-up, timer, quit path and relay wiring.
+// The main window's logic: button layout and status texts per tab, show and hide, quit paths.
 #include "app/shell/mainform.h"
 
-#include <cstdlib>
-#include <ctime>
-#include <utility>
-
-#include "app/config/seed_import.h"
-#include "app/relay/number_text.h"
+#include <array>
+#include <string_view>
 
 namespace quenda {
+namespace {
 
-// The cache database as the relay sees it; nothing is read or written while it is disabled,
-// which the relay itself checks.
-class Mainform::CacheAdapter final : public RelayCache {
-  public:
-    explicit CacheAdapter(CacheDatabase& cache) : cache_(cache) {}
-    std::string CacheLookup(const std::string& key) override { return cache_.CacheLookup(key); }
-    void CacheStore(const std::string& key, std::string_view reply) override {
-        cache_.CacheStore(key, reply);
-    }
-
-  private:
-    CacheDatabase& cache_;
+struct TabButtons {
+    std::array<ButtonFace, 4> faces;         // b1 to b4
+    std::array<const char*, 4> statusTexts;  // b1 to b4; "" where none
 };
 
-Mainform::Mainform(const MainformParts& parts)
-    : parts_(parts),
-      log_(options_),
-      settings_(parts.paths.SettingsFile(), parts.paths.dataDirectory, local_,
-                {options_, servers_, counters_}, [this] { return table_.WaitingCount(); }),
-      cache_(
-          parts.paths.dataDirectory,
-          [this](const std::string& text, int level) { log_.WriteLog(text, level); },
-          parts.processPendingMessages),
-      cacheAdapter_(std::make_unique<CacheAdapter>(cache_)),
-      statistics_(counters_, servers_, table_, *this),
-      environment_{table_,         servers_,       counters_,         statistics_, options_,
-                   parts.UDPPort1, parts.UDPPort2, *cacheAdapter_,    log_,        parts.clock,
-                   *this,          ids_,           parts.upstreamPort},
-      relay_(environment_),
-      sweep_(environment_, relay_, *this),
-      tcp_(parts.IPDaemon, parts.IPPort, relay_, servers_, log_, *this, parts.clock,
-           parts.upstreamPort) {
-    settings_.SetFailureReport([this](const std::string& text) { log_.WriteLog(text, 1); });
+const std::array<TabButtons, kTabCount> kTabs = {{
+    {{{{"&Clear", "IClear", true}, {}, {}, {}}}, {"Clear cache statistics", "", "", ""}},
+    {{{{"&Clear", "IRefresh", true}, {"&Test", "ITest", true}, {}, {}}},
+     {"Reset name server statistics", "Test a nameserver", "", ""}},
+    {{{{"&Clear", "IClear", true},
+       {"&Settings", "ILogConf", true},
+       {"&Window", "ILogwin", true},
+       {}}},
+     {"Clear the log window", "Configure log output", "", ""}},
+    {{{{"&Add", "IAdd", true},
+       {"&Update", "IEdit", true},
+       {"&Delete", "IMuell", true},
+       {"Del &all", "IDelete", true}}},
+     {"Add a new host", "Update this host by sending a request to a nameserver",
+      "Delete selected entry", "Delete all entries from cache!"}},
+    {{{{"Update", "IAdd", true}, {}, {}, {}}}, {"Check for Quenda updates", "", "", ""}},
+}};
+
+constexpr std::array<int, kTabCount> kTabHelp = {1021, 1006, 1015, 1000, 1004};
+
+struct ControlText {
+    std::string_view name;
+    const char* text;
+};
+
+// Keyed by the widgets' object names.
+constexpr ControlText kControlTexts[] = {
+    {"Check2", "Keep Quenda in the system tray at start up."},
+    {"Check3", "DNS requests will not be served from cache if this is selected"},
+    {"LabelCache", "Percentage of DNS requests which were answered from the cache"},
+    {"BarCache", "Percentage of DNS requests which were answered from the cache"},
+    {"LabelNameServer", "Percentage of DNS requests which were answered by a name server"},
+    {"BarNameServer", "Percentage of DNS requests which were answered by a name server"},
+    {"LabelLost", "Percentage of DNS requests which were lost or not answered"},
+    {"BarLost", "Percentage of DNS Requests which were lost or not answered"},
+    {"LabelGain", "This is the total time gained by the cache system"},
+    {"Gain", "This is the total time gained by the cache system"},
+    {"LabelWaiting", "Number of DNS requests still waiting for an answer"},
+    {"Waiting", "Number of DNS requests still waiting for an answer"},
+    {"Text5", "Quenda event log"},
+    {"WebLink", "Visit the Morvale web page"},
+    {"FrameStatistics", ""},
+    {"FrameOptions", ""},
+    {"FrameAbout", ""},
+    {"FrameCache", ""},
+};
+
+constexpr std::string_view kWindowPrefix = "Quenda_";
+
+// "b1" to "b7" as 1 to 7; 0 for anything else.
+int ButtonNumber(std::string_view name) {
+    if (name.size() != 2 || name[0] != 'b' || name[1] < '1' || name[1] > '7') return 0;
+    return name[1] - '0';
 }
 
-Mainform::~Mainform() = default;
+}  // namespace
+
+ButtonFace Mainform::Face(int tab, int button) {
+    if (tab < 0 || tab >= kTabCount || button < 1 || button > 4) return {};
+    return kTabs[static_cast<size_t>(tab)].faces[static_cast<size_t>(button - 1)];
+}
+
+std::string Mainform::ButtonStatusText(int tab, int button, bool logWindowOpen) {
+    switch (button) {
+        case 5:
+            return "Open help system";
+        case 6:
+            return "Hide this window";
+        case 7:
+            return "Exit program";
+        default:
+            break;
+    }
+    if (tab < 0 || tab >= kTabCount || button < 1 || button > 4) return "";
+    if (tab == kLogTab && button == 3) {
+        return logWindowOpen ? "Close the seperate log window" : "View log in a seperate window";
+    }
+    return kTabs[static_cast<size_t>(tab)].statusTexts[static_cast<size_t>(button - 1)];
+}
+
+const char* Mainform::ControlStatusText(const std::string& objectName) {
+    for (const ControlText& control : kControlTexts) {
+        if (control.name == objectName) return control.text;
+    }
+    return nullptr;
+}
+
+int Mainform::HelpContextOf(int tab) {
+    if (tab < 0 || tab >= kTabCount) return kHelpIndex;
+    return kTabHelp[static_cast<size_t>(tab)];
+}
+
+std::string Mainform::HelpPage(int context) {
+    switch (context) {
+        case 1000:
+            return "cache.html";
+        case 1004:
+            return "about.html";
+        case 1006:
+            return "servers.html";
+        case 1015:
+            return "log.html";
+        case 1021:
+            return "system.html";
+        case kHelpTester:
+            return "tester.html";
+        default:
+            return "index.html";
+    }
+}
+
+std::string Mainform::HelpUrl(int context) const {
+    return "file://" + links_.helpDirectory + HelpPage(context);
+}
 
 StartOutcome Mainform::Load() {
-    // A first opening, failures ignored: the second one below decides.
-    OpenUdpEndpoints(parts_.UDPPort1, parts_.UDPPort2, parts_.servicePort);
-    ImportSeedFile(parts_.paths.dataDirectory, parts_.paths.SettingsFile());
     quit_ = false;
-
-    local_ = LocalAddresses();
-    if (parts_.collectLocalAddresses) parts_.collectLocalAddresses(local_, log_);
-
-    if (const int error = OpenUdpEndpoints(parts_.UDPPort1, parts_.UDPPort2, parts_.servicePort)) {
-        StartUpFailed(error);
+    if (session_.Load() != StartOutcome::kRunning) {
+        quit_ = true;
         return StartOutcome::kFailed;
     }
-    if (const int error = Initialise()) {
-        StartUpFailed(error);
-        return StartOutcome::kFailed;
+    currentTab_ = kSystemTab;
+    const Options& options = session_.GetOptions();
+    const bool inTray = options.SYSTRAY == 1;
+    if (window_ == nullptr) {
+        windowHidden_ = inTray;
+        return StartOutcome::kRunning;
     }
-    MakeListView();
-    currentTab_ = 0;
-    windowHidden_ = options_.SYSTRAY == 1;
-    serving_ = true;
+    // Setting the box from the file counts as a click: it logs the cache's state.
+    window_->ShowOptions(options.NOCACHE == 1, inTray);
+    session_.SetCacheDisabled(options.NOCACHE == 1);
+    TabUpdate();
+    // The panel shows figures from the start, not after the first request or tick.
+    session_.UpdateStatistics();
+    windowHidden_ = inTray;
+    window_->SetTrayItems(inTray, !inTray);
+    if (inTray) {
+        PutWindowAway();
+    } else {
+        window_->ShowWindow();
+    }
     return StartOutcome::kRunning;
 }
 
-int Mainform::Initialise() {
-    for (NameServer& server : servers_.servers) {
-        server.WINNING = 0;
-        server.responded = false;
-    }
-    settings_.LoadAllSettings();
-    if (const int error = tcp_.StartTcpService(parts_.servicePort)) return error;
-    cache_.OpenCacheDatabase();
-    // Replies arrive in bursts; one commit per timer tick instead of one per reply.
-    cache_.SetStoreBatching(true);
-    // Only a finished conversion is recorded, so a cache that could not be opened now is
-    // converted at a later start.
-    if (parts_.programVersion != options_.DATABASE_VERSION && cache_.ConvertCacheDatabase()) {
-        options_.DATABASE_VERSION = parts_.programVersion;
-    }
-    log_.OpenLogFile();
-    LogNameServers();
-    LogReceiveBuffers();
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
-    return 0;
-}
-
-void Mainform::LogNameServers() {
-    log_.WriteLog("INIT: Add DNS server: ", 2);
-    for (int n = 0; n < kUsedNameServers; ++n) {
-        const NameServer& server = servers_[n];
-        if (!ValidateAddress(server.address, local_).empty()) continue;
-        const char* marker = server.enabled ? "     * " : "       ";
-        log_.WriteLog(marker + server.address + " / " + server.description, 2);
-    }
-}
-
-void Mainform::LogReceiveBuffers() {
-    // Without privilege the system may have granted less than was asked for.
-    const std::pair<const char*, UdpControl*> ports[] = {{"UDPPort1", &parts_.UDPPort1},
-                                                         {"UDPPort2", &parts_.UDPPort2}};
-    for (const auto& [name, port] : ports) {
-        const int32_t granted = port->GrantedInBufferSize();
-        if (granted < 0) continue;
-        log_.WriteLog(
-            std::string("INIT: ") + name + " receive buffer: " + std::to_string(granted) + " bytes",
-            3);
-    }
-}
-
-void Mainform::StartUpFailed(int error) {
-    if (error == kAddressInUse) {
-        parts_.messages.Inform(MessageIcon::Exclamation, "Error",
-                               "Your localport " + std::to_string(parts_.servicePort) +
-                                   " (DNS) is already in use! Make sure that no other "
-                                   "application is using this port.");
-    } else {
-        log_.WriteLog(
-            "Initialisation error: " + SpacedNumber(error) + ", please check your TCP/IP setup.",
-            1);
-    }
-    quit_ = true;
-    startFailed_ = true;
-}
-
 void Mainform::Timer1Tick() {
-    sweep_.Timer1Tick();
-    cache_.CommitStores();
-    tcp_.CloseIdleConnections();
+    if (quit_) {
+        Unload();
+        return;
+    }
+    // The table is only redrawn where it can be seen.
+    if (sweepTicks_ % 3 == 0 && currentTab_ == kServerTab) session_.RefreshServers();
+    if ((sweepTicks_ - 20) % 60 == 0) session_.SaveAllSettings();
+    if (++sweepTicks_ >= kSweepTicksWrap) sweepTicks_ = 0;
+    session_.SweepPending();
+    session_.UpdateStatistics();
+    session_.CommitCache();
+    session_.CloseIdleConnections();
 }
 
 bool Mainform::QueryUnload(UnloadReason reason) {
@@ -142,57 +176,132 @@ bool Mainform::QueryUnload(UnloadReason reason) {
         quit_ = true;
     }
     if (!quit_) {
-        windowHidden_ = true;  // closing the window only puts it in the tray
+        // Closing the window only puts it in the tray.
+        if (!windowHidden_) ShowHide();
         return false;
     }
-    // A start that failed leaves the settings file as it found it.
-    if (!startFailed_) settings_.SaveAllSettings();
-    cache_.CommitStores();
+    if (window_ != nullptr) window_->UnloadOtherWindows();
+    session_.SaveForQuit();
     return true;
 }
 
-void Mainform::UnloadMainform() {
+void Mainform::Unload() {
     if (unload_) unload_();
 }
 
-void Mainform::UDPPort1DataIn(std::string_view datagram, const std::string& address,
-                              uint16_t port) {
-    // Start-up lets messages run (the cache's repair and compaction) before the settings, the
-    // server list and the cache are there to relay with.
-    if (!serving_) {
-        log_.WriteLog("Dropped reply from " + address + ":" + std::to_string(port), 3);
+void Mainform::TabUpdate() {
+    if (currentTab_ == kServerTab) session_.RefreshServers();
+    if (window_ == nullptr) return;
+    for (int button = 1; button <= 4; ++button) {
+        window_->SetButtonFace(button, Face(currentTab_, button));
+    }
+    window_->FocusTabControl();
+}
+
+void Mainform::TabSelected(int tab) {
+    if (tab < 0 || tab >= kTabCount) return;
+    currentTab_ = tab;
+    TabUpdate();
+}
+
+void Mainform::ButtonClicked(int button) {
+    switch (button) {
+        case 1:
+            if (currentTab_ == kSystemTab) session_.ClearCacheStatistics();
+            if (currentTab_ == kServerTab) session_.ResetServerStatistics();
+            if (currentTab_ == kLogTab) session_.ClearLog();
+            break;
+        case 5:
+            OpenHelp();
+            break;
+        case 6:
+            ShowHide();
+            return;
+        case 7:
+            QuitQuestion();
+            if (quit_) return;
+            break;
+        default:
+            break;
+    }
+    if (button != 4 && window_ != nullptr) window_->FocusTabControl();
+}
+
+void Mainform::ShowStatus(const std::string& textOrName) {
+    std::string text;
+    if (const int button = ButtonNumber(textOrName)) {
+        if (window_ != nullptr && window_->IsMinimised()) return;
+        text = ButtonStatusText(currentTab_, button, false);
+    } else if (!textOrName.starts_with(kWindowPrefix)) {
+        text = textOrName;
+    }
+    if (text == lastStatus_) return;
+    lastStatus_ = text;
+    if (window_ != nullptr) window_->SetStatusText(text);
+}
+
+void Mainform::ShowHide() {
+    if (windowHidden_) {
+        windowHidden_ = false;
+        if (window_ != nullptr) window_->ShowWindow();
+        session_.ProcessPendingMessages();
+        currentTab_ = savedTab_;
+        if (window_ == nullptr) return;
+        window_->SetTrayItems(false, true);
+        if (window_->IsWindowVisible()) window_->FocusTabControl();
         return;
     }
-    relay_.HandleServerReply(datagram, address, port);
+    savedTab_ = currentTab_;
+    currentTab_ = kHiddenTab;
+    PutWindowAway();
+    windowHidden_ = true;
+    if (window_ != nullptr) window_->SetTrayItems(true, false);
 }
 
-void Mainform::UDPPort2DataIn(std::string_view datagram, const std::string& address,
-                              uint16_t port) {
-    if (!serving_) {
-        log_.WriteLog("Dropped request from " + address + ":" + std::to_string(port), 3);
-        return;
+void Mainform::PutWindowAway() {
+    if (window_ == nullptr) return;
+    // A window hidden with no tray icon could never be found again.
+    if (window_->TrayIconShown()) {
+        window_->HideWindow();
+    } else {
+        window_->MinimiseWindow();
     }
-    relay_.HandleClientRequest(datagram, address, port);
 }
 
-void Mainform::UDPPortError(const std::string& control, int code, const std::string& description) {
-    log_.WriteLog(control + " error " + std::to_string(code) + ": " + description, 3);
+void Mainform::WindowRestored() {
+    if (windowHidden_) ShowHide();
 }
 
-void Mainform::MakeListView() {
-    AgeServerWins(servers_);
+void Mainform::TrayShow() {
+    if (window_ == nullptr) return;
+    if (!window_->IsWindowVisible()) ShowHide();
+    window_->FocusTabControl();
 }
 
-void Mainform::ProcessPendingMessages() {
-    if (parts_.processPendingMessages) parts_.processPendingMessages();
+void Mainform::TrayHide() {
+    if (window_ != nullptr && window_->IsWindowVisible()) ShowHide();
 }
 
-bool Mainform::UpdateEntryDataNameserver(std::string_view) {
-    return false;
+void Mainform::FileExit() {
+    quit_ = true;
+    Unload();
 }
 
-void Mainform::ShowCriticalError(const std::string& title, const std::string& text) {
-    parts_.messages.Inform(MessageIcon::Critical, title, text);
+void Mainform::QuitQuestion() {
+    const MessageAnswer answer =
+        messages_.ShowMessage(MessageIcon::Question, MessageButtons::OkCancel, kQuitTitle,
+                              kQuitText, MessageAnswer::Cancel);
+    if (answer != MessageAnswer::Ok) return;
+    quit_ = true;
+    Unload();
+}
+
+void Mainform::OpenHelp() {
+    if (desktop_ != nullptr) desktop_->OpenUrl(HelpUrl(HelpContext()));
+}
+
+void Mainform::OpenWebPage() {
+    if (desktop_ != nullptr) desktop_->OpenUrl(links_.webAddress);
 }
 
 }  // namespace quenda

@@ -1,153 +1,183 @@
-// The main form's logic without widgets: the program's state, its start-up sequence, the
-// sweep timer's duties, the quit path, and the wiring of relay, cache, settings and log.
+// The main window's logic without widgets: tab numbers, the hidden and quit flags, the status
+// line, the buttons of each tab, show and hide, the quit paths, help, and Timer1's duties.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
+#include <utility>
 
-#include "app/cache/cache_database.h"
-#include "app/config/address_check.h"
-#include "app/config/name_server_list.h"
-#include "app/config/options.h"
-#include "app/config/request_counters.h"
-#include "app/config/settings_file.h"
-#include "app/log/event_log.h"
-#include "app/relay/pending_sweep.h"
-#include "app/relay/pending_table.h"
-#include "app/relay/statistics.h"
-#include "app/relay/tcp_service.h"
-#include "app/relay/udp_relay.h"
-#include "app/shell/program_paths.h"
-#include "app/shell/random_message_ids.h"
-#include "app/shell/udp_control.h"
-#include "platform/tick/tick.h"
+#include "app/shell/session.h"
 #include "platform/ui/message_service.h"
 
 namespace quenda {
 
-// What the main form is given by the program that hosts it.
-struct MainformParts {
-    ProgramPaths paths;
-    std::string programVersion;  // "major.minor.revision"
-    uint16_t servicePort = 53;   // the DNS service's UDP and TCP port
-    uint16_t upstreamPort = 53;  // where name servers are asked
-    UdpControl& UDPPort1;        // upstream traffic
-    UdpControl& UDPPort2;        // clients
-    TcpServerControl& IPDaemon;
-    TcpClientArray& IPPort;
-    MessageService& messages;
-    Clock& clock;
-    std::function<void()> processPendingMessages;
-    // Appends this host's addresses to the list, logging its own failures.
-    std::function<void(LocalAddresses&, LogSink&)> collectLocalAddresses;
-};
+// The tab shown, and 5 while the window is hidden.
+inline constexpr int kSystemTab = 0;
+inline constexpr int kServerTab = 1;
+inline constexpr int kLogTab = 2;
+inline constexpr int kCacheTab = 3;
+inline constexpr int kAboutTab = 4;
+inline constexpr int kHiddenTab = 5;
+inline constexpr int kTabCount = 5;
+inline constexpr int16_t kSweepTicksWrap = 10000;
 
-// How the start-up sequence ended.
-enum class StartOutcome { kRunning, kFailed };
+// Help contexts of the pages that are not tabs.
+inline constexpr int kHelpIndex = 0;
+inline constexpr int kHelpTester = 1025;
+
+// One of the buttons b1 to b4 as a tab lays it out. picture is the name of the image the
+// button shows beside its caption ("IClear", "IRefresh", ...).
+struct ButtonFace {
+    std::string caption;
+    std::string picture;
+    bool visible = false;
+};
 
 // Why the main window is being unloaded.
 enum class UnloadReason { kUserClosed, kCode, kSessionEnding, kTaskManager };
 
-class Mainform final : private RelayHooks, private SweepHooks, private StatisticsView {
+// The widgets' side of the main window. Every call is made on the loop's thread.
+class MainformWindow {
   public:
-    explicit Mainform(const MainformParts& parts);
-    ~Mainform() override;
+    virtual ~MainformWindow() = default;
+    // button is 1 to 4.
+    virtual void SetButtonFace(int button, const ButtonFace& face) = 0;
+    virtual void SetStatusText(const std::string& text) = 0;
+    // The option boxes as loaded from the settings, set without counting as clicks.
+    virtual void ShowOptions(bool cacheDisabled, bool startupInTray) = 0;
+    // Shows the window in its normal state with the focus, in front of the others, without
+    // moving or sizing it.
+    virtual void ShowWindow() = 0;
+    virtual void HideWindow() = 0;
+    // Minimises the window to the desktop's task bar or dock (shown minimised when hidden).
+    virtual void MinimiseWindow() = 0;
+    // A tray icon is shown now, so a hidden window can be brought back through it.
+    virtual bool TrayIconShown() = 0;
+    // The window is on screen: shown and not minimised.
+    virtual bool IsWindowVisible() = 0;
+    virtual bool IsMinimised() = 0;
+    virtual void SetTrayItems(bool showEnabled, bool hideEnabled) = 0;
+    virtual void FocusTabControl() = 0;
+    // Hides the tray icon, then unloads the other windows in their order.
+    virtual void UnloadOtherWindows() = 0;
+};
 
-    // The start-up sequence: sockets, seed file, local addresses, settings, TCP service, cache,
-    // log. A DNS port in use (UDP or TCP) shows its message, any other socket failure logs its
-    // number; both end as kFailed, and the quit that follows saves nothing.
+// Opens addresses in the desktop's default programs (the browser for web pages and help).
+class Desktop {
+  public:
+    virtual ~Desktop() = default;
+    virtual void OpenUrl(const std::string& url) = 0;
+};
+
+// The question asked before the program quits from the "E&xit" button or the tray.
+inline constexpr const char* kQuitTitle = "QUIT";
+inline constexpr const char* kQuitText =
+    "Are you sure you want to exit?\n\rThis will disable your DNS system and your Internet "
+    "access may not work!";
+
+// Where the form's links lead.
+struct MainformLinks {
+    std::string helpDirectory;  // ends in "/": the help pages
+    std::string webAddress;     // the maker's web page
+};
+
+class Mainform {
+  public:
+    Mainform(Session& session, MessageService& messages, Desktop* desktop, MainformLinks links)
+        : session_(session), messages_(messages), desktop_(desktop), links_(std::move(links)) {}
+
+    // The window the form drives; nullptr runs without one.
+    void SetWindow(MainformWindow* window) { window_ = window; }
+
+    // The session's start-up; then tab 0 is laid out and the window shown, or kept hidden
+    // when "Startup in System Tray" is ticked. A failed start sets the quit flag.
     StartOutcome Load();
 
-    // Every 2 s: unloads once a quit was asked for, otherwise sweeps the pending table.
+    // Every 2 s: unloads once a quit was asked for; otherwise the periodic chores (the server
+    // table every third tick while shown, all settings every 60th), the sweep, the statistics
+    // and the cache commit.
     void Timer1Tick();
 
-    // The unload check: a session end or the task manager asks the program to quit. With the
-    // quit flag set all settings are saved and true is returned (the program ends); otherwise
-    // the window only goes to the tray and false is returned.
+    // The unload check: a session end or the task manager sets the quit flag. With the flag
+    // set the other windows are unloaded, everything is saved and true is returned (the
+    // program ends); otherwise the window goes to the tray and false is returned.
     bool QueryUnload(UnloadReason reason);
 
-    // Sets the quit flag; the next Timer1 tick ends the program.
+    // Called to unload the main window by code (the quit paths).
+    void SetUnloadHandler(std::function<void()> unload) { unload_ = std::move(unload); }
+    // Sets the quit flag; the next Timer1 tick unloads.
     void RequestQuit() { quit_ = true; }
     bool QuitRequested() const { return quit_; }
 
-    // The two UDP controls' DataIn events. Until start-up has loaded the settings and the
-    // cache, datagrams are logged at level 3 and dropped.
-    void UDPPort1DataIn(std::string_view datagram, const std::string& address, uint16_t port);
-    void UDPPort2DataIn(std::string_view datagram, const std::string& address, uint16_t port);
-    // A UDP control's Error event (a failure while receiving): logged at level 3.
-    void UDPPortError(const std::string& control, int code, const std::string& description);
+    // Lays out b1 to b4 for the current tab, refreshing the server table first on its tab.
+    void TabUpdate();
+    // The user picked a tab (0 to 4).
+    void TabSelected(int tab);
+    // b1 to b7 clicked.
+    void ButtonClicked(int button);
+    // The status line: "b1" to "b7" give the current tab's text (nothing while minimised);
+    // a window name ("Quenda_...") clears the line; anything else is the text itself.
+    void ShowStatus(const std::string& textOrName);
+    // Hides a shown window into the tray, or shows a hidden one again on the tab it left.
+    // Without a tray icon to come back through, the window is minimised instead; the hidden
+    // flag, the saved tab and the tray items behave the same.
+    void ShowHide();
+    // The user brought a minimised window back by the desktop's own means.
+    void WindowRestored();
 
-    // Ages the first-answer counts, then redraws the name-server list when there is one.
-    void MakeListView() override;
+    // The tray icon and its menu.
+    void TrayIconClicked() { ShowHide(); }
+    void TrayShow();
+    void TrayHide();
+    void TrayQuit() { QuitQuestion(); }
+    // The File menu's "&Exit": quits without asking.
+    void FileExit();
+    // "E&xit": asks, and quits on OK.
+    void QuitQuestion();
+    // F1, "H&elp!" and "Help (F1)": the help page of the current tab (the index while hidden).
+    void OpenHelp();
+    // The link label and "Morvale &Webpage".
+    void OpenWebPage();
+    // The check boxes of the System tab, clicked.
+    void CacheBoxClicked(bool ticked) { session_.SetCacheDisabled(ticked); }
+    void TrayBoxClicked(bool ticked) { session_.SetStartupInTray(ticked); }
 
-    // Called when the main window is to be unloaded by code (the quit path of Timer1).
-    void SetUnloadHandler(std::function<void()> unload) { unload_ = std::move(unload); }
-
-    EventLog& Log() { return log_; }
-    TcpService& Tcp() { return tcp_; }
-    Options& GetOptions() { return options_; }
-    NameServerList& Servers() { return servers_; }
-    RequestCounters& Counters() { return counters_; }
-    const PendingTable& Table() const { return table_; }
-    const LocalAddresses& Local() const { return local_; }
-    SettingsFile& Settings() { return settings_; }
-    CacheDatabase& Cache() { return cache_; }
-    bool WindowHidden() const { return windowHidden_; }
     int CurrentTab() const { return currentTab_; }
+    bool WindowHidden() const { return windowHidden_; }
+    const std::string& StatusText() const { return lastStatus_; }
+    int HelpContext() const { return HelpContextOf(currentTab_); }
+    const std::string& WebAddress() const { return links_.webAddress; }
+
+    // The layout of b1 to b4 on a tab; hidden on tab 5 and for any button outside 1 to 4.
+    static ButtonFace Face(int tab, int button);
+    // The status text of b1 to b7 on a tab ("" where it has none).
+    static std::string ButtonStatusText(int tab, int button, bool logWindowOpen);
+    // The status text of the other controls by object name; nullptr for controls without one.
+    static const char* ControlStatusText(const std::string& objectName);
+    static int HelpContextOf(int tab);
+    // The page file of a help context; the index for an unknown context.
+    static std::string HelpPage(int context);
+    // "file://" + the help directory + the page.
+    std::string HelpUrl(int context) const;
 
   private:
-    class CacheAdapter;
+    void Unload();
+    void PutWindowAway();
 
-    // RelayHooks
-    void ProcessPendingMessages() override;
-    bool UpdateEntryDataNameserver(std::string_view datagram) override;
-    void ShowCriticalError(const std::string& title, const std::string& text) override;
-    // SweepHooks
-    bool IsQuitRequested() override { return quit_; }
-    void UnloadMainform() override;
-    bool IsServerTabShown() override { return currentTab_ == 1; }
-    // The periodic save; a log file closed by a failed write is tried again with it.
-    void SaveAllSettings() override {
-        settings_.SaveAllSettings();
-        log_.RetryLogFile();
-    }
-    // StatisticsView: nothing to draw without windows.
-    void ShowShare(ShareBar, int) override {}
-    void ShowWaiting(const std::string&) override {}
-    void ShowTimeGained(const std::string&) override {}
-
-    // The rest of the start-up; 0, or the error number of a TCP service that cannot listen.
-    int Initialise();
-    void LogNameServers();
-    // Logs, at detail 3, the receive buffer each open UDP endpoint was granted.
-    void LogReceiveBuffers();
-    void StartUpFailed(int error);
-
-    MainformParts parts_;
-    bool quit_ = false;
-    bool startFailed_ = false;
-    bool serving_ = false;  // start-up is done: datagrams reach the relay
-    bool windowHidden_ = false;
-    int currentTab_ = 0;
+    Session& session_;
+    MessageService& messages_;
+    Desktop* desktop_;
+    MainformLinks links_;
+    MainformWindow* window_ = nullptr;
     std::function<void()> unload_;
 
-    Options options_;
-    NameServerList servers_;
-    RequestCounters counters_;
-    PendingTable table_;
-    LocalAddresses local_;
-    EventLog log_;
-    SettingsFile settings_;
-    CacheDatabase cache_;
-    std::unique_ptr<CacheAdapter> cacheAdapter_;
-    Statistics statistics_;
-    RandomMessageIds ids_;
-    RelayEnvironment environment_;
-    UdpRelay relay_;
-    PendingSweep sweep_;
-    TcpService tcp_;
+    bool quit_ = false;
+    bool windowHidden_ = false;
+    int currentTab_ = kSystemTab;
+    int savedTab_ = kSystemTab;
+    std::string lastStatus_;
+    int16_t sweepTicks_ = 0;
 };
 
 }  // namespace quenda

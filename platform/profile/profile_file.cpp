@@ -84,7 +84,9 @@ ProfileFile ProfileFile::Parse(std::string_view text) {
         if (end == std::string_view::npos) end = text.size();
         std::string_view line = text.substr(start, end - start);
         const bool hasCr = !line.empty() && line.back() == '\r';
-        if (hasCr) line.remove_suffix(1);
+        // "\r\r\n" (a file converted to CR LF twice) ends a line too: a carriage return kept
+        // in the line would be lost at the next read of what Text() writes.
+        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (first && end < text.size()) profile.crlf_ = hasCr;
         first = false;
         profile.lines_.push_back({std::string(line)});

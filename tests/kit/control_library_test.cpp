@@ -582,17 +582,6 @@ TEST_F(PersistenceTest, NewerVersionsAndDamagedStreamsAreRefusedAndChangeNothing
         EXPECT_EQ(LoadStream(fresh.Get(), saved.substr(0, cut)), E_FAIL) << "cut at " << cut;
     }
     ExpectDefaults(fresh.Get());
-
-    // Garbage: deterministic noise after a valid version word never reads out of bounds.
-    uint32_t seed = 12345;
-    for (int round = 0; round < 200; ++round) {
-        std::string noise("\x00\x03\x00\x00", 4);
-        for (int i = 0; i < 64; ++i) {
-            seed = seed * 1103515245 + 12345;
-            noise.push_back(static_cast<char>(seed >> 16));
-        }
-        LoadStream(fresh.Get(), noise);
-    }
 }
 
 TEST_F(PersistenceTest, AFailingPutEndsLoadingWithEFail) {

@@ -16,7 +16,11 @@ namespace {
 
 class RecordingDisplay final : public LogDisplay {
   public:
-    void LogBoxChanged(const std::string& text) override { box = text; }
+    void LogLineAppended(size_t trimmed, const std::string& line) override {
+        box.erase(0, trimmed);
+        box += line;
+    }
+    void LogBoxCleared() override { box.clear(); }
     void SetLogCaption(const std::string& text) override { caption = text; }
     std::string box;
     std::string caption = "(unset)";
@@ -75,12 +79,14 @@ TEST_F(EventLogTest, BoxDropsWholeOldLinesPast20000Characters) {
     EXPECT_EQ(log.LogBox().size(), 19998u + 6u);
     EXPECT_TRUE(log.LogBox().ends_with(" new\r\n"));
     EXPECT_EQ(log.LogBox().find(line), 1u);  // still starts at a line boundary
+    EXPECT_EQ(display.box, log.LogBox());    // a view following the trims holds the same
 
     // One line longer than the whole cap cannot be trimmed line by line: it goes whole.
     log.ClearLogBox();
     log.WriteLog(std::string(30000, 'b') + "\n" + std::string(25000, 'c'), 1);
     log.WriteLog("after", 1);
     EXPECT_EQ(log.LogBox(), " after\r\n");
+    EXPECT_EQ(display.box, log.LogBox());
 }
 
 TEST_F(EventLogTest, DeferredLinesReachFileAndMirrorOnFlush) {

@@ -33,6 +33,10 @@ TEST(ProfileFile, WritesInPlaceAppendsToSectionOrAddsSection) {
     profile.Set("C", "new", "x y");
     EXPECT_EQ(profile.Text(), "[A]\nK1=one\nk2=2\nk3=3\n\n[B]\nz=9\n\n[C]\nnew=x y\n");
     EXPECT_EQ(ProfileFile::Parse("[A]\r\nk=1\r\n").Text(), "[A]\r\nk=1\r\n");  // keeps CRLF
+    // Doubled carriage returns end the line too, so the value reads the same after a save.
+    const ProfileFile doubled = ProfileFile::Parse("[A]\nk=1\r\r\n");
+    EXPECT_EQ(doubled.Get("A", "k"), "1");
+    EXPECT_EQ(doubled.Text(), "[A]\nk=1\n");
 
     ProfileFile fresh;
     fresh.Set("S", "k", "v");

@@ -132,34 +132,5 @@ TEST_F(RelayTest, ExpiryWorksAcrossTheTickWrap) {
     EXPECT_EQ(counters.NOTANSWERED, 1);
 }
 
-TEST_F(RelayTest, HousekeepingRunsByTheSweepCount) {
-    sweepHooks.serverTabShown = true;
-    for (int i = 0; i < 200; ++i) sweep.SweepPending();
-    EXPECT_EQ(hooks.listViews, 67);  // sweeps 0, 3, ..., 198
-    EXPECT_EQ(sweepHooks.saves, 3);  // sweeps 20, 80, 140
-    sweepHooks.serverTabShown = false;
-    for (int i = 200; i < 9999; ++i) sweep.SweepPending();
-    EXPECT_EQ(sweep.SweepTicks(), 9999);
-    const int saves = sweepHooks.saves;
-    sweep.SweepPending();
-    EXPECT_EQ(sweep.SweepTicks(), 0);
-    for (int i = 0; i < 21; ++i) sweep.SweepPending();
-    EXPECT_EQ(sweepHooks.saves, saves + 1);  // again at sweep 20 after the wrap
-    EXPECT_EQ(hooks.listViews, 67);
-}
-
-TEST_F(RelayTest, Timer1TickUnloadsOnQuitInsteadOfSweeping) {
-    Ask(Query("q.example"));
-    sweepHooks.quit = true;
-    clock.Advance(40000);
-    sweep.Timer1Tick();
-    EXPECT_EQ(sweepHooks.unloads, 1);
-    EXPECT_EQ(table.PendingCount(), 1);
-    sweepHooks.quit = false;
-    sweep.Timer1Tick();
-    EXPECT_EQ(table.PendingCount(), 0);
-    EXPECT_EQ(statisticsView.waiting, " 0");
-}
-
 }  // namespace
 }  // namespace quenda::test

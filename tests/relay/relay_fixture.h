@@ -64,11 +64,10 @@ class RelayTest : public ::testing::Test {
     FakeClock clock;
     FakeRelayHooks hooks;
     FakeMessageIds ids;
-    FakeSweepHooks sweepHooks;
     RelayEnvironment environment{table,      servers, counters, statistics, settings, upstreamPort,
                                  clientPort, cache,   log,      clock,      hooks,    ids};
     UdpRelay relay{environment};
-    PendingSweep sweep{environment, relay, sweepHooks};
+    PendingSweep sweep{environment, relay};
 };
 
 }  // namespace quenda::test

@@ -85,6 +85,19 @@ TEST_F(RelayTest, GoodReplyIsCachedAndDeliveredWithCredit) {
     EXPECT_TRUE(relay.UpstreamSeen());
 }
 
+TEST_F(RelayTest, FirstAnswerCountsAreAgedBeforeTheWindowsHearOfThem) {
+    servers[0].WINNING = 6000;
+    servers[1].WINNING = 4000;
+    servers.NDNS = 10000;
+    Ask(Query("aged.example"));
+    Reply(GoodReply("aged.example"));
+    // 10 001 first answers pass the limit: a tenth goes, the residue to position 0.
+    EXPECT_EQ(servers.NDNS, 9001);
+    EXPECT_EQ(servers[0].WINNING + servers[1].WINNING, 9001);
+    EXPECT_EQ(servers[1].WINNING, 3600);
+    EXPECT_GT(hooks.listViews, 0);
+}
+
 TEST_F(RelayTest, OneReplyServesEveryWaitingClientUnderItsOwnId) {
     Ask(Query("Shared.Example", 1, 0x1111), 1001, "192.168.1.21");
     Ask(Query("shared.example", 1, 0x2222), 1002, "192.168.1.22");
@@ -422,14 +435,14 @@ TEST_F(RelayTest, OneClientHoldsAtMostHalfTheWaitingSlots) {
 TEST_F(RelayTest, CountersStopAt32767) {
     counters.ADNS = 32767;
     servers[0].WINNING = 32767;
-    servers.NDNS = 32767;
+    servers.NDNS = 9000;  // below the ageing threshold, which would shrink the counts
     Ask(Query("sat.example"));
     servers[0].ATIME = 2147483647;
     clock.Advance(3);
     Reply(GoodReply("sat.example"));
     EXPECT_EQ(counters.ADNS, 32767);
     EXPECT_EQ(servers[0].WINNING, 32767);
-    EXPECT_EQ(servers.NDNS, 32767);
+    EXPECT_EQ(servers.NDNS, 9001);
     EXPECT_EQ(servers[0].ATIME, 2147483647);  // the sum that would overflow is skipped...
     EXPECT_EQ(servers[0].NATIME, 1);          // ...the count still grows
 }

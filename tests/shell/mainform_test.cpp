@@ -1,297 +1,376 @@
-// Start-up, the quit path and the relay wiring of the main form, with fake controls.
+// The main window's logic without widgets: buttons and status texts per tab, show and hide,
+// the quit paths, help, and the sweep timer's chores.
 #include "app/shell/mainform.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <map>
 #include <memory>
 
-#include "app/relay/dns_codec.h"
+#include "app/shell/mainform_tray.h"
 #include "platform/profile/profile_file.h"
 #include "tests/support/dns_builder.h"
-#include "tests/support/fake_clock.h"
-#include "tests/support/fake_relay_ports.h"
 #include "tests/support/file_size_limit.h"
-#include "tests/support/temp_directory.h"
+#include "tests/support/session_fixture.h"
 
 namespace quenda::test {
 namespace {
 
-class FakeUdpControl final : public UdpControl {
-  public:
-    int SetActive(bool on) override {
-        if (on && failOpen != 0) return failOpen;
-        active = on;
-        return 0;
+// Records what the form asks of its widgets.
+struct FakeWindow final : MainformWindow {
+    void SetButtonFace(int button, const ButtonFace& face) override { faces[button - 1] = face; }
+    void SetStatusText(const std::string& text) override { statusWrites.push_back(text); }
+    void ShowOptions(bool cache, bool tray) override {
+        cacheBox = cache;
+        trayBox = tray;
     }
-    int SetLocalPort(int32_t port) override {
-        localPort = port;
-        return 0;
+    void ShowWindow() override {
+        visible = true;
+        minimised = false;
+        ++shows;
     }
-    int SetWinsockLoaded(bool) override { return 0; }
-    int SetMaxPacketSize(int32_t bytes) override {
-        if (!active) maxPacketAtOpen = bytes;
-        return 0;
+    void HideWindow() override { visible = false; }
+    void MinimiseWindow() override { minimised = true; }
+    bool TrayIconShown() override { return tray != nullptr ? tray->IconShown() : trayIcon; }
+    bool IsWindowVisible() override { return visible && !minimised; }
+    bool IsMinimised() override { return minimised; }
+    void SetTrayItems(bool show, bool hide) override {
+        showEnabled = show;
+        hideEnabled = hide;
     }
-    int SetInBufferSize(int32_t bytes) override {
-        if (!active) bufferAtOpen = bytes;
-        return 0;
-    }
-    int32_t GrantedInBufferSize() override { return active ? granted : -1; }
-    bool IsActive() override { return active; }
-    void SendDatagram(const std::string& host, uint16_t port, std::string_view data) override {
-        sent.push_back({host, port, std::string(data)});
-    }
-    bool active = false;
-    int32_t localPort = -1;
-    int failOpen = 0;
-    int32_t bufferAtOpen = -1;  // the receive buffer asked for while closed
-    int32_t maxPacketAtOpen = -1;
-    int32_t granted = 212992;  // what the system gives the open socket
-    std::vector<SentDatagram> sent;
+    void FocusTabControl() override { ++focus; }
+    void UnloadOtherWindows() override { ++unloads; }
+
+    ButtonFace faces[4];
+    std::vector<std::string> statusWrites;
+    bool cacheBox = false, trayBox = false;
+    bool visible = false, minimised = false, trayIcon = true;
+    bool showEnabled = false, hideEnabled = false;
+    int shows = 0, focus = 0, unloads = 0;
+    MainformTray* tray = nullptr;  // answers TrayIconShown when set
 };
 
-struct NullTcpServer final : TcpServerControl {
-    int StartListening(uint16_t p) override {
-        port = p;
-        return failure;
+// A tray control that shows its icon while a tray exists; the test releases its buttons.
+struct FakeTrayIcon final : TrayIcon {
+    bool Show(const std::string& picture, const std::string& text) override {
+        pictureFile = picture;
+        tip = text;
+        wanted = !picture.empty();
+        return wanted;
     }
-    void SendToConnection(int, std::string_view) override {}
-    void CloseConnection(int) override {}
-    uint16_t port = 0;
-    int failure = 0;
+    void Remove() override { wanted = false; }
+    bool Shown() override { return wanted && trayExists; }
+    void Release(int16_t button) { RaiseMouseUp(button); }
+
+    std::string pictureFile, tip;
+    bool wanted = false, trayExists = true;
 };
 
-struct NullTcpClient final : TcpClientControl {
-    void SetOption(bool) override {}
-    void SetRemoteHost(const std::string&) override {}
-    void SetRemotePort(uint16_t) override {}
-    void SetConnected(bool) override {}
-    void Send(std::string_view) override {}
+struct RecordingDesktop final : Desktop {
+    void OpenUrl(const std::string& url) override { opened.push_back(url); }
+    std::vector<std::string> opened;
 };
 
-struct NullTcpClients final : TcpClientArray {
-    TcpClientControl& Element(int) override { return client; }
-    void CreateElement(int) override {}
-    NullTcpClient client;
+struct ServerListWatch final : SessionObserver {
+    void ServersChanged() override { ++refreshes; }
+    int refreshes = 0;
 };
 
-struct RecordingMessages final : MessageService {
-    MessageAnswer ShowMessage(MessageIcon, MessageButtons, const std::string& title,
-                              const std::string& text, MessageAnswer safe) override {
-        shown.emplace_back(title, text);
-        return safe;
-    }
-    std::vector<std::pair<std::string, std::string>> shown;
-};
-
-class MainformTest : public ::testing::Test {
+class MainformTest : public SessionTest {
   protected:
-    MainformTest() {
-        paths.dataDirectory = dir.Path().string() + "/";
-        paths.configDirectory = paths.dataDirectory;
+    // Starts a session and the form over it, with the window unless windowless.
+    void Start(bool windowless = false) {
+        session = Make();
+        session->AddObserver(&serverList);
+        form = std::make_unique<Mainform>(
+            *session, messages, &desktop,
+            MainformLinks{"/usr/share/quenda/help/", "https://x.invalid/"});
+        if (!windowless) form->SetWindow(&window);
+        form->SetUnloadHandler([this] { ended += form->QueryUnload(UnloadReason::kCode) ? 1 : 0; });
+        ASSERT_EQ(form->Load(), StartOutcome::kRunning);
     }
-    std::unique_ptr<Mainform> Make(uint16_t port = 5300) {
-        MainformParts parts{paths,
-                            "1.2.3",
-                            port,
-                            53,
-                            udp1,
-                            udp2,
-                            tcpServer,
-                            tcpClients,
-                            messages,
-                            clock,
-                            [this] {
-                                if (pump) pump();
-                            },
-                            [](LocalAddresses& local, LogSink&) { local.Add("192.0.2.7"); }};
-        return std::make_unique<Mainform>(parts);
+    std::vector<std::string> Captions() const {
+        std::vector<std::string> shown;
+        for (const ButtonFace& face : window.faces)
+            shown.push_back(face.visible ? face.caption : "");
+        return shown;
     }
-    std::string Ini() const { return paths.SettingsFile(); }
 
-    TempDirectory dir;
-    ProgramPaths paths;
-    FakeUdpControl udp1, udp2;
-    NullTcpServer tcpServer;
-    NullTcpClients tcpClients;
-    RecordingMessages messages;
-    FakeClock clock;
-    std::function<void()> pump;  // events that come in while messages are let run
+    FakeWindow window;
+    RecordingDesktop desktop;
+    ServerListWatch serverList;
+    std::unique_ptr<Session> session;
+    std::unique_ptr<Mainform> form;
+    int ended = 0;
 };
 
-TEST_F(MainformTest, StartsFromASeedFileAndServesRequests) {
-    dir.WriteFile("DNSIP.DAT", "seed\n10.0.0.1,first,1,0\n192.0.2.7,this host,1,0\n");
-    auto form = Make();
-    ASSERT_EQ(form->Load(), StartOutcome::kRunning);
-    EXPECT_EQ(udp1.localPort, 0);
-    EXPECT_EQ(udp2.localPort, 5300);
-    EXPECT_EQ(tcpServer.port, 5300);
-    EXPECT_TRUE(form->Local().IsLocalAddress("192.0.2.7"));
-    EXPECT_EQ(form->Servers()[0].address, "10.0.0.1");
-    EXPECT_EQ(form->Servers()[1].address, "");  // its own address is refused
-    EXPECT_EQ(form->GetOptions().DATABASE_VERSION, "1.2.3");
-    EXPECT_TRUE(form->Cache().IsOpen());
-    const std::string box = form->Log().LogBox();
-    EXPECT_NE(box.find(" INIT: Add DNS server: \r\n"), std::string::npos);
-    EXPECT_NE(box.find("     * 10.0.0.1 / first"), std::string::npos);
-
-    // A request goes upstream, the reply comes back to the client and into the cache.
-    form->UDPPort2DataIn(Query("www.example.org", 1, 0x0707), "192.0.2.50", 40000);
-    ASSERT_EQ(udp1.sent.size(), 1u);
-    EXPECT_EQ(udp1.sent[0].host, "10.0.0.1");
-    // Upstream it carries an ID of its own, which the reply must name.
-    const uint16_t upstreamId = IdOf(udp1.sent[0].data);
-    EXPECT_EQ(udp1.sent[0].data.substr(2), Query("www.example.org", 1, 0x0707).substr(2));
-    form->UDPPort1DataIn(GoodReply("www.example.org", 1, 0x0707), "10.0.0.1", 53);
-    EXPECT_TRUE(udp2.sent.empty() || upstreamId == 0x0707);
-    form->UDPPort1DataIn(GoodReply("www.example.org", 1, upstreamId), "10.0.0.1", 53);
-    ASSERT_EQ(udp2.sent.size(), 1u);
-    EXPECT_EQ(udp2.sent[0].port, 40000);
-    EXPECT_FALSE(form->Cache().CacheLookup(MakeCacheKey(Query("www.example.org"))).empty());
-
-    // The next asker is answered at once from the cache file, under its own ID and spelling,
-    // and the entry is still refreshed upstream.
-    form->UDPPort2DataIn(Query("WWW.Example.org", 1, 0x0808), "192.0.2.51", 40001);
-    ASSERT_EQ(udp2.sent.size(), 2u);
-    EXPECT_EQ(IdOf(udp2.sent[1].data), 0x0808);
-    EXPECT_EQ(udp2.sent[1].data.substr(2), GoodReply("WWW.Example.org").substr(2));
-    ASSERT_EQ(udp1.sent.size(), 2u);
-    EXPECT_EQ(udp1.sent[1].data.substr(2), Query("WWW.Example.org", 1, 0x0808).substr(2));
-    EXPECT_EQ(form->Counters().ACACHE, 1);
+TEST_F(MainformTest, EachTabLaysOutItsButtons) {
+    Start();
+    using V = std::vector<std::string>;
+    const V expected[] = {{"&Clear", "", "", ""},
+                          {"&Clear", "&Test", "", ""},
+                          {"&Clear", "&Settings", "&Window", ""},
+                          {"&Add", "&Update", "&Delete", "Del &all"},
+                          {"Update", "", "", ""}};
+    const char* pictures[] = {"IClear", "IRefresh", "IClear", "IAdd", "IAdd"};
+    for (int tab : {3, 0, 4, 2, 1}) {
+        const int refreshes = serverList.refreshes;
+        form->TabSelected(tab);
+        EXPECT_EQ(Captions(), expected[tab]) << "tab " << tab;
+        EXPECT_EQ(window.faces[0].picture, pictures[tab]);
+        EXPECT_EQ(serverList.refreshes - refreshes, tab == kServerTab ? 1 : 0);
+    }
+    EXPECT_EQ(window.faces[1].picture, "ITest");
+    form->TabSelected(kCacheTab);
+    EXPECT_EQ(window.faces[3].picture, "IDelete");
+    form->TabSelected(7);  // not a tab: nothing changes
+    EXPECT_EQ(form->CurrentTab(), kCacheTab);
 }
 
-TEST_F(MainformTest, BothEndpointsOpenWithLargeReceiveBuffersAndLogWhatWasGranted) {
-    dir.WriteFile("QUENDA.INI", "[OPTIONS]\nLOG_DETAIL=3\n");
-    udp1.granted = 4194304;
-    udp2.granted = 1048576;  // capped by the system
-    auto form = Make();
-    ASSERT_EQ(form->Load(), StartOutcome::kRunning);
-    EXPECT_EQ(udp1.bufferAtOpen, 4 * 1024 * 1024);
-    EXPECT_EQ(udp2.bufferAtOpen, 4 * 1024 * 1024);
-    EXPECT_EQ(udp1.maxPacketAtOpen, 65535);
-    EXPECT_EQ(udp2.maxPacketAtOpen, 65535);
-    const std::string box = form->Log().LogBox();
-    EXPECT_NE(box.find(" INIT: UDPPort1 receive buffer: 4194304 bytes\r\n"), std::string::npos);
-    EXPECT_NE(box.find(" INIT: UDPPort2 receive buffer: 1048576 bytes\r\n"), std::string::npos);
-    // Failures found while receiving are the controls' Error events.
-    form->UDPPortError("UDPPort2", 10040, "Winsock error in recv()");
-    EXPECT_NE(form->Log().LogBox().find(" UDPPort2 error 10040: Winsock error in recv()\r\n"),
-              std::string::npos);
+TEST_F(MainformTest, StatusLineTextsAreWrittenOnlyWhenTheyChange) {
+    Start();
+    form->TabSelected(kCacheTab);
+    form->ShowStatus("b2");
+    EXPECT_EQ(form->StatusText(), "Update this host by sending a request to a nameserver");
+    form->ShowStatus("b2");
+    EXPECT_EQ(window.statusWrites.size(), 1u);
+    form->ShowStatus("b7");
+    EXPECT_EQ(window.statusWrites.back(), "Exit program");
+    form->TabSelected(kLogTab);
+    form->ShowStatus("b3");
+    EXPECT_EQ(form->StatusText(), "View log in a seperate window");
+    form->ShowStatus("Quenda_Mainform");  // a window's name clears the line
+    EXPECT_EQ(form->StatusText(), "");
+    form->ShowStatus("Quenda event log");
+    EXPECT_EQ(form->StatusText(), "Quenda event log");
+    form->TabSelected(kAboutTab);
+    form->ShowStatus("b2");  // no text for it on this tab
+    EXPECT_EQ(form->StatusText(), "");
+
+    window.minimised = true;
+    form->ShowStatus("b1");
+    EXPECT_EQ(form->StatusText(), "");
+    form->ShowStatus("Visit the Morvale web page");  // other texts still pass
+    EXPECT_EQ(form->StatusText(), "Visit the Morvale web page");
+    EXPECT_STREQ(Mainform::ControlStatusText("BarLost"),
+                 "Percentage of DNS Requests which were lost or not answered");
+    EXPECT_EQ(Mainform::ControlStatusText("nothing"), nullptr);
 }
 
-TEST_F(MainformTest, DatagramsBeforeStartUpIsDoneAreDropped) {
-    dir.WriteFile(
-        "QUENDA.INI",
-        "[OPTIONS]\nLOG_DETAIL=3\n[NAMESERVER]\nDNS_0_NAME=10.0.0.1\nDNS_0_ENABLED=Yes\n");
-    Mainform* loading = nullptr;
-    int early = 0;
-    pump = [&] {
-        if (loading == nullptr) return;
-        ++early;
-        loading->UDPPort2DataIn(Query("early.example"), "192.0.2.50", 40000);
-        loading->UDPPort1DataIn(GoodReply("early.example"), "10.0.0.1", 53);
-    };
-    auto form = Make();
-    loading = form.get();
-    ASSERT_EQ(form->Load(), StartOutcome::kRunning);
-    pump = nullptr;
-    EXPECT_GT(early, 0);
-    EXPECT_TRUE(udp1.sent.empty());
-    EXPECT_TRUE(udp2.sent.empty());
-    EXPECT_EQ(form->Table().PendingCount(), 0);
-    EXPECT_EQ(form->Counters().TOTALQ, 0);
-    form->UDPPort2DataIn(Query("later.example"), "192.0.2.50", 40000);
-    EXPECT_EQ(udp1.sent.size(), 1u);
+TEST_F(MainformTest, HidingFromTheServerTabComesBackThereAndStopsTableRefreshes) {
+    Start();
+    EXPECT_TRUE(window.visible);
+    EXPECT_FALSE(window.showEnabled);
+    EXPECT_TRUE(window.hideEnabled);
+    form->TabSelected(kServerTab);
+    form->ButtonClicked(6);  // "&Hide"
+    EXPECT_TRUE(form->WindowHidden());
+    EXPECT_FALSE(window.visible);
+    EXPECT_EQ(form->CurrentTab(), kHiddenTab);
+    EXPECT_TRUE(window.showEnabled);
+    EXPECT_FALSE(window.hideEnabled);
+
+    const int refreshes = serverList.refreshes;
+    for (int i = 0; i < 6; ++i) form->Timer1Tick();
+    EXPECT_EQ(serverList.refreshes, refreshes);
+
+    form->TrayHide();  // already hidden: nothing
+    EXPECT_TRUE(form->WindowHidden());
+    form->TrayShow();
+    EXPECT_FALSE(form->WindowHidden());
+    EXPECT_TRUE(window.visible);
+    EXPECT_EQ(form->CurrentTab(), kServerTab);
+    EXPECT_FALSE(window.showEnabled);
+    EXPECT_TRUE(window.hideEnabled);
+    for (int i = 0; i < 6; ++i) form->Timer1Tick();
+    EXPECT_EQ(serverList.refreshes, refreshes + 2);  // every third tick while shown
+
+    // Closing the window hides it too, and the tray icon brings it back.
+    EXPECT_FALSE(form->QueryUnload(UnloadReason::kUserClosed));
+    EXPECT_FALSE(window.visible);
+    form->TrayIconClicked();
+    EXPECT_TRUE(window.visible);
+    EXPECT_EQ(ended, 0);
 }
 
-TEST_F(MainformTest, ReceiveBuffersAreNotLoggedBelowHighDetail) {
-    dir.WriteFile("QUENDA.INI", "[OPTIONS]\nLOG_DETAIL=2\n");
-    auto form = Make();
-    ASSERT_EQ(form->Load(), StartOutcome::kRunning);
-    EXPECT_EQ(form->Log().LogBox().find("receive buffer"), std::string::npos);
+TEST_F(MainformTest, WithoutATrayIconTheWindowIsMinimisedInsteadOfHidden) {
+    dir.WriteFile("QUENDA.INI", "[OPTIONS]\nSYSTRAY=Yes\n");
+    window.trayIcon = false;
+    Start();
+    EXPECT_TRUE(form->WindowHidden());
+    EXPECT_TRUE(window.minimised);  // starts minimised, not gone
+    EXPECT_FALSE(window.visible);
+    form->WindowRestored();  // from the task bar
+    EXPECT_FALSE(form->WindowHidden());
+    EXPECT_FALSE(window.minimised);
+    EXPECT_FALSE(window.showEnabled);
+
+    form->TabSelected(kLogTab);
+    EXPECT_FALSE(form->QueryUnload(UnloadReason::kUserClosed));  // the close box
+    EXPECT_TRUE(window.minimised);
+    EXPECT_TRUE(window.visible);
+    EXPECT_EQ(form->CurrentTab(), kHiddenTab);
+    EXPECT_TRUE(window.showEnabled);
+
+    // A tray that appears later takes the next hide.
+    form->ShowHide();
+    EXPECT_EQ(form->CurrentTab(), kLogTab);
+    window.trayIcon = true;
+    form->ShowHide();
+    EXPECT_FALSE(window.visible);
+    EXPECT_TRUE(form->WindowHidden());
 }
 
-TEST_F(MainformTest, ATakenPortEndsStartUpWithItsMessageAndChangesNoSettings) {
-    dir.WriteFile("QUENDA.INI", "[OPTIONS]\nSYSTRAY=No\n");
-    udp2.failOpen = kAddressInUse;
-    auto form = Make(5353);
-    EXPECT_EQ(form->Load(), StartOutcome::kFailed);
+TEST_F(MainformTest, TrayButtonsShowAndHideTheWindowOrOpenTheMenuAndNoTrayMinimises) {
+    Start();
+    auto icon = std::make_unique<FakeTrayIcon>();
+    FakeTrayIcon& fake = *icon;
+    int menus = 0;
+    MainformTray tray(*form, std::move(icon), [&] { ++menus; });
+    window.tray = &tray;
+    EXPECT_FALSE(tray.IconShown());
+    ASSERT_TRUE(tray.Show("/share/quenda/icons/quenda-tray.svg"));
+    EXPECT_EQ(fake.tip, "Quenda");
+    EXPECT_EQ(fake.pictureFile, "/share/quenda/icons/quenda-tray.svg");
+
+    form->TabSelected(kCacheTab);
+    fake.Release(kTrayLeftButton);
+    EXPECT_TRUE(form->WindowHidden());
+    EXPECT_FALSE(window.visible);
+    EXPECT_FALSE(window.minimised);  // in the tray, not on the task bar
+    EXPECT_TRUE(window.showEnabled);
+    fake.Release(kTrayRightButton);
+    fake.Release(kTrayMiddleButton);
+    EXPECT_EQ(menus, 1);
+    EXPECT_TRUE(form->WindowHidden());
+    fake.Release(kTrayLeftButton);
+    EXPECT_FALSE(form->WindowHidden());
+    EXPECT_TRUE(window.visible);
+    EXPECT_EQ(form->CurrentTab(), kCacheTab);
+    EXPECT_TRUE(window.hideEnabled);
+    EXPECT_FALSE(window.showEnabled);
+
+    // The panel with the tray went away: Esc minimises, and the tray's return takes the next.
+    fake.trayExists = false;
+    form->ShowHide();
+    EXPECT_TRUE(window.minimised);
+    EXPECT_TRUE(form->WindowHidden());
+    form->WindowRestored();
+    fake.trayExists = true;
+    form->ShowHide();
+    EXPECT_FALSE(window.visible);
+    EXPECT_FALSE(window.minimised);
+    tray.Remove();
+    EXPECT_FALSE(tray.IconShown());
+    window.tray = nullptr;
+}
+
+TEST_F(MainformTest, TrayStartupKeepsTheWindowHiddenWithShowOffered) {
+    dir.WriteFile("QUENDA.INI", "[OPTIONS]\nSYSTRAY=Yes\nNOCACHE=Yes\nLOG_DETAIL=2\n");
+    Start();
+    EXPECT_TRUE(form->WindowHidden());
+    EXPECT_EQ(window.shows, 0);
+    EXPECT_TRUE(window.showEnabled);
+    EXPECT_FALSE(window.hideEnabled);
+    EXPECT_TRUE(window.trayBox);
+    EXPECT_TRUE(window.cacheBox);
+    EXPECT_NE(session->LogBox().find(" * Cache disabled"), std::string::npos);
+    form->TrayShow();
+    EXPECT_EQ(form->CurrentTab(), kSystemTab);
+}
+
+TEST_F(MainformTest, QuitQuestionCancelKeepsRunningAndOkQuitsAndSaves) {
+    dir.WriteFile("DNSIP.DAT", "seed\n10.0.0.1,first,1,0\n");
+    Start();
+    messages.Answer(MessageAnswer::Cancel);
+    form->ButtonClicked(7);
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].first, "Error");
-    EXPECT_EQ(messages.shown[0].second,
-              "Your localport 5353 (DNS) is already in use! Make sure that no other application "
-              "is using this port.");
-    EXPECT_TRUE(form->QuitRequested());
-    EXPECT_TRUE(form->QueryUnload(UnloadReason::kCode));
-    EXPECT_EQ(ProfileFile::Load(Ini())->Text(), "[OPTIONS]\nSYSTRAY=No\n");
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Question);
+    EXPECT_EQ(messages.shown[0].buttons, MessageButtons::OkCancel);
+    EXPECT_EQ(messages.shown[0].title, "QUIT");
+    EXPECT_EQ(messages.shown[0].text,
+              "Are you sure you want to exit?\n\rThis will disable your DNS system and your "
+              "Internet access may not work!");
+    EXPECT_FALSE(form->QuitRequested());
+    EXPECT_EQ(ended, 0);
+
+    session->UDPPort2DataIn(Query("q.example", 1, 9), "192.0.2.50", 40000);
+    session->UDPPort1DataIn(GoodReply("q.example", 1, IdOf(udp1.sent.back().data)), "10.0.0.1", 53);
+    messages.Answer(MessageAnswer::Ok);
+    form->TrayQuit();
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(window.unloads, 1);
+    EXPECT_EQ(GetPrivateProfileString("STATISTICS", "ADNS", "", 20, Ini()), "1");
 }
 
-TEST_F(MainformTest, ATakenTcpPortEndsStartUpTooWithoutSaving) {
-    tcpServer.failure = kAddressInUse;
-    auto form = Make(5353);
-    EXPECT_EQ(form->Load(), StartOutcome::kFailed);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].first, "Error");
-    EXPECT_TRUE(form->QueryUnload(UnloadReason::kSessionEnding));
-    EXPECT_FALSE(std::filesystem::exists(Ini()));  // settings were loaded, but nothing is saved
-}
-
-TEST_F(MainformTest, OtherSocketFailuresAreLoggedWithTheirNumber) {
-    udp1.failOpen = 25013;
-    auto form = Make();
-    EXPECT_EQ(form->Load(), StartOutcome::kFailed);
+TEST_F(MainformTest, FileExitAndSessionEndQuitWithoutAsking) {
+    Start();
+    form->FileExit();
     EXPECT_TRUE(messages.shown.empty());
-    EXPECT_NE(form->Log().LogBox().find(
-                  " Initialisation error:  25013, please check your TCP/IP setup.\r\n"),
-              std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(Ini()));
-}
+    EXPECT_EQ(ended, 1);
+    EXPECT_TRUE(std::filesystem::exists(Ini()));
 
-TEST_F(MainformTest, ClosingHidesButSessionEndQuitsAndSaves) {
-    auto form = Make();
-    ASSERT_EQ(form->Load(), StartOutcome::kRunning);
+    std::filesystem::remove(Ini());
+    Start(true);  // without windows, as headless
     EXPECT_FALSE(form->QueryUnload(UnloadReason::kUserClosed));
     EXPECT_TRUE(form->WindowHidden());
     EXPECT_FALSE(std::filesystem::exists(Ini()));
-
-    form->Counters().ADNS = 12;
     EXPECT_TRUE(form->QueryUnload(UnloadReason::kSessionEnding));
-    EXPECT_EQ(GetPrivateProfileString("STATISTICS", "ADNS", "", 20, Ini()), "12");
-
-    auto again = Make();
-    ASSERT_EQ(again->Load(), StartOutcome::kRunning);
-    EXPECT_EQ(again->Counters().ADNS, 12);
-}
-
-TEST_F(MainformTest, TimerUnloadsOnceAQuitWasAsked) {
-    auto form = Make();
-    ASSERT_EQ(form->Load(), StartOutcome::kRunning);
-    int unloads = 0;
-    form->SetUnloadHandler([&] { unloads += form->QueryUnload(UnloadReason::kCode) ? 1 : 0; });
-    form->Timer1Tick();
-    EXPECT_EQ(unloads, 0);
-    form->RequestQuit();
-    form->Timer1Tick();
-    EXPECT_EQ(unloads, 1);
     EXPECT_TRUE(std::filesystem::exists(Ini()));
 }
 
-TEST_F(MainformTest, TrayStartupHidesTheWindowAndKeepsTheStoredVersion) {
-    dir.WriteFile("QUENDA.INI", "[OPTIONS]\nDATABASE_VERSION=1.2.3\nSYSTRAY=Yes\n");
-    auto form = Make();
-    ASSERT_EQ(form->Load(), StartOutcome::kRunning);
-    EXPECT_TRUE(form->WindowHidden());
-    EXPECT_EQ(form->GetOptions().DATABASE_VERSION, "1.2.3");
+TEST_F(MainformTest, AFailedStartQuitsWithoutSaving) {
+    udp2.failOpen = kAddressInUse;
+    session = Make();
+    Mainform failed(*session, messages, &desktop, {});
+    EXPECT_EQ(failed.Load(), StartOutcome::kFailed);
+    EXPECT_TRUE(failed.QuitRequested());
+    EXPECT_TRUE(failed.QueryUnload(UnloadReason::kCode));
+    EXPECT_FALSE(std::filesystem::exists(Ini()));
+}
+
+TEST_F(MainformTest, HelpOpensThePageOfTheTabAndTheIndexWhileHidden) {
+    Start();
+    form->ButtonClicked(5);
+    form->TabSelected(kServerTab);
+    form->OpenHelp();
+    form->ShowHide();
+    form->OpenHelp();
+    form->OpenWebPage();
+    EXPECT_EQ(desktop.opened,
+              (std::vector<std::string>{"file:///usr/share/quenda/help/system.html",
+                                        "file:///usr/share/quenda/help/servers.html",
+                                        "file:///usr/share/quenda/help/index.html",
+                                        "https://x.invalid/"}));
+    EXPECT_EQ(Mainform::HelpPage(kHelpTester), "tester.html");
+}
+
+TEST_F(MainformTest, TimerChoresRunByTheTickCountAndUnloadOnQuit) {
+    Start();
+    form->TabSelected(kServerTab);
+    int saves = 0;
+    const int refreshes = serverList.refreshes;
+    for (int i = 0; i < 200; ++i) {
+        std::filesystem::remove(Ini());
+        form->Timer1Tick();
+        saves += std::filesystem::exists(Ini()) ? 1 : 0;
+    }
+    EXPECT_EQ(serverList.refreshes - refreshes, 67);  // ticks 0, 3, ..., 198
+    EXPECT_EQ(saves, 3);                              // ticks 20, 80, 140
+
+    // A request left unanswered is swept after its life time and counted.
+    session->UDPPort2DataIn(Query("lost.example"), "192.0.2.50", 40000);
+    clock.Advance(36000);
+    form->RequestQuit();
+    form->Timer1Tick();  // the quit comes first: no sweep
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(session->Table().PendingCount(), 1);
 }
 
 TEST_F(MainformTest, AFullDiskIsLoggedOncePerStreakAndWritingIsTriedAgainAtTheNextSave) {
     dir.WriteFile("QUENDA.INI", "[OPTIONS]\nLOG_TOFILE=Yes\nLOG_FILE=/dev/full\n");
-    auto form = Make();
-    ASSERT_EQ(form->Load(), StartOutcome::kRunning);  // its lines fail to reach the log file
+    Start(true);  // its lines fail to reach the log file
     const auto count = [&](const std::string& text) {
-        const std::string& box = form->Log().LogBox();
+        const std::string& box = session->LogBox();
         int found = 0;
         for (size_t at = box.find(text); at != std::string::npos; at = box.find(text, at + 1))
             ++found;
@@ -304,14 +383,14 @@ TEST_F(MainformTest, AFullDiskIsLoggedOncePerStreakAndWritingIsTriedAgainAtTheNe
     const std::string settingsFull =
         " Error saving settings: cannot write " + Ini() + ": File too large\r\n";
     EXPECT_EQ(count(logFull), 1);
-    EXPECT_FALSE(form->Log().LogFileOpen());
+    EXPECT_FALSE(session->Log().LogFileOpen());
     {
         const FileSizeLimit full(16);
         tick(21);  // the first periodic save
         EXPECT_EQ(count(settingsFull), 1);
-        EXPECT_TRUE(form->Log().LogFileOpen());  // tried again...
-        form->Log().WriteLog("line", 1);
-        EXPECT_FALSE(form->Log().LogFileOpen());  // ...and failed again, without a word
+        EXPECT_TRUE(session->Log().LogFileOpen());  // tried again...
+        session->Log().WriteLog("line", 1);
+        EXPECT_FALSE(session->Log().LogFileOpen());  // ...and failed again, without a word
         tick(60);
         EXPECT_EQ(count(settingsFull), 1);
         EXPECT_EQ(count(logFull), 1);

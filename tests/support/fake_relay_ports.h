@@ -82,7 +82,7 @@ class FakeRelayHooks final : public RelayHooks {
             action();
         }
     }
-    void MakeListView() override { ++listViews; }
+    void ServersChanged() override { ++listViews; }
     bool UpdateEntryDataNameserver(std::string_view datagram) override {
         offered.emplace_back(datagram);
         return editorTakes;
@@ -125,19 +125,6 @@ class FakeStatisticsView final : public StatisticsView {
     std::string waiting;
     std::string timeGained;
     int writes = 0;
-};
-
-class FakeSweepHooks final : public SweepHooks {
-  public:
-    bool IsQuitRequested() override { return quit; }
-    void UnloadMainform() override { ++unloads; }
-    bool IsServerTabShown() override { return serverTabShown; }
-    void SaveAllSettings() override { ++saves; }
-
-    bool quit = false;
-    bool serverTabShown = false;
-    int unloads = 0;
-    int saves = 0;
 };
 
 }  // namespace quenda::test

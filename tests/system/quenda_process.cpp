@@ -27,7 +27,9 @@ std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-QuendaProcess::QuendaProcess(const std::string& home, uint16_t port, Stdout output) : home_(home) {
+QuendaProcess::QuendaProcess(const std::string& home, uint16_t port, Stdout output,
+                             bool withWindows)
+    : home_(home) {
     const std::string portText = std::to_string(port);
     outputStart_ = ReadFile(home + "/stdout.txt").size();
     int closedPipe[2] = {-1, -1};
@@ -45,8 +47,13 @@ QuendaProcess::QuendaProcess(const std::string& home, uint16_t port, Stdout outp
         const int err = open((home + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         dup2(out, 1);
         dup2(err, 2);
-        execl(QUENDA_BINARY, QUENDA_BINARY, "--headless", "--home", home.c_str(), "--port",
-              portText.c_str(), static_cast<char*>(nullptr));
+        if (withWindows) {
+            execl(QUENDA_BINARY, QUENDA_BINARY, "--home", home.c_str(), "--port", portText.c_str(),
+                  static_cast<char*>(nullptr));
+        } else {
+            execl(QUENDA_BINARY, QUENDA_BINARY, "--headless", "--home", home.c_str(), "--port",
+                  portText.c_str(), static_cast<char*>(nullptr));
+        }
         _exit(127);
     }
 }

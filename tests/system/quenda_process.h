@@ -1,4 +1,4 @@
-// Runs the real quenda binary headless in a home directory of its own, and talks DNS to it.
+// Runs the real quenda binary in a home directory of its own, and talks DNS to it.
 #pragma once
 
 #include <sys/types.h>
@@ -16,9 +16,10 @@ class QuendaProcess {
     // (`quenda ... | head -1` once head has ended).
     enum class Stdout { kFile, kClosedPipe };
 
-    // Starts QUENDA_BINARY --headless --home home --port port, standard output and error
-    // going to files in home.
-    QuendaProcess(const std::string& home, uint16_t port, Stdout output = Stdout::kFile);
+    // Starts QUENDA_BINARY --headless --home home --port port (without --headless when
+    // withWindows), standard output and error going to files in home.
+    QuendaProcess(const std::string& home, uint16_t port, Stdout output = Stdout::kFile,
+                  bool withWindows = false);
     ~QuendaProcess();
     QuendaProcess(const QuendaProcess&) = delete;
     QuendaProcess& operator=(const QuendaProcess&) = delete;

@@ -18,7 +18,7 @@ using ::testing::ElementsAre;
 class LoopHooks final : public RelayHooks {
   public:
     void ProcessPendingMessages() override { QCoreApplication::processEvents(); }
-    void MakeListView() override {}
+    void ServersChanged() override {}
     bool UpdateEntryDataNameserver(std::string_view) override { return false; }
     void ShowCriticalError(const std::string&, const std::string&) override {}
 };
