@@ -56,12 +56,11 @@ struct Relay {
     FakeLog log;
     FakeClock clock;
     FakeRelayHooks hooks;
-    FakeSweepHooks sweepHooks;
     FakeMessageIds ids;
     RelayEnvironment environment{table,      servers, counters, statistics, options, upstreamPort,
                                  clientPort, cache,   log,      clock,      hooks,   ids};
     UdpRelay relay{environment};
-    PendingSweep sweep{environment, relay, sweepHooks};
+    PendingSweep sweep{environment, relay};
 };
 
 }  // namespace
