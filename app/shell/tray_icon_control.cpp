@@ -18,43 +18,6 @@ bool TrayExists() {
 
 }  // namespace
 
-// Receives the control's events; owned by the TrayIconControl it reports to.
-class TrayIconControl::Sink final : public IDispatch {
-  public:
-    explicit Sink(TrayIconControl* owner) : owner_(owner) {}
-
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID__PindleTrayEvents) {
-            *object = static_cast<IDispatch*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    // The owner unadvises before it deletes the sink, so counting is not needed.
-    ULONG AddRef() override { return 2; }
-    ULONG Release() override { return 1; }
-    HRESULT GetTypeInfoCount(UINT* count) override {
-        if (count != nullptr) *count = 0;
-        return S_OK;
-    }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                   UINT*) override {
-        if (id != kTrayEventMouseUp || params == nullptr || params->cArgs != 4) return S_OK;
-        // Arguments come last first: the button is the first one.
-        const VARIANT& button = params->rgvarg[3];
-        if (button.vt != (VT_BYREF | VT_I2) || button.piVal == nullptr) return S_OK;
-        owner_->RaiseMouseUp(*button.piVal);
-        return S_OK;
-    }
-
-  private:
-    TrayIconControl* owner_;
-};
-
 std::unique_ptr<TrayIconControl> TrayIconControl::Create(HRESULT* result) {
     HRESULT ignored;
     HRESULT& hr = result != nullptr ? *result : ignored;
@@ -79,7 +42,15 @@ std::unique_ptr<TrayIconControl> TrayIconControl::Create(HRESULT* result) {
     ComPtr<IConnectionPoint> point;
     hr = tray->control_.As(IID_IConnectionPointContainer, &container);
     if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(DIID__PindleTrayEvents, point.Out());
-    tray->sink_ = std::make_unique<Sink>(tray.get());
+    // MouseUp's arguments come last first: the button is the first one.
+    tray->sink_ = std::make_unique<EventSink>(
+        DIID__PindleTrayEvents, [raw = tray.get()](DISPID id, const DISPPARAMS& params) {
+            if (id != kTrayEventMouseUp || params.cArgs != 4) return;
+            const VARIANT& button = params.rgvarg[3];
+            if (button.vt == (VT_BYREF | VT_I2) && button.piVal != nullptr) {
+                raw->RaiseMouseUp(*button.piVal);
+            }
+        });
     if (SUCCEEDED(hr)) hr = point->Advise(tray->sink_.get(), &tray->cookie_);
     if (FAILED(hr)) return nullptr;
     hr = S_OK;

@@ -8,6 +8,7 @@
 
 #include "app/shell/tray_icon.h"
 #include "controls/tray/pindletray_interface.h"
+#include "platform/com/event_sink.h"
 #include "platform/com/ole_interfaces.h"
 #include "platform/com/unknown.h"
 
@@ -30,14 +31,12 @@ class TrayIconControl final : public TrayIcon {
     IPindleTray* Control() const { return control_.Get(); }
 
   private:
-    class Sink;
-
     TrayIconControl() = default;
     void PutShowIcon(bool show);
 
     ComPtr<IPindleTray> control_;
     ComPtr<IOleClientSite> site_;
-    std::unique_ptr<Sink> sink_;
+    std::unique_ptr<EventSink> sink_;
     uint32_t cookie_ = 0;  // the sink's connection, 0 when not connected
     bool wanted_ = false;  // Show succeeded and Remove was not called since
     bool inTray_ = false;  // the icon was asked for while a tray existed

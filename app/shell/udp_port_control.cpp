@@ -12,52 +12,23 @@
 
 namespace quenda {
 
-// Receives the control's events; owned by the UdpPortControl it reports to.
-class UdpPortControl::Sink final : public IDispatch {
-  public:
-    explicit Sink(UdpPortControl* owner) : owner_(owner) {}
-
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID__IUDPPortEvents) {
-            *object = static_cast<IDispatch*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+// Takes the control's DataIn and Error events apart; arguments come last first, each by
+// reference, and anything of another shape is ignored.
+void UdpPortControl::OnEvent(DISPID id, const DISPPARAMS& params) {
+    const VARIANT* args = params.rgvarg;
+    if (id == kUdpEventError && params.cArgs == 2 && args[1].vt == (VT_BYREF | VT_I2) &&
+        args[0].vt == (VT_BYREF | VT_BSTR)) {
+        RaiseError(*args[1].piVal, Latin1FromBstr(*args[0].pbstrVal));
+        return;
     }
-    // The owner unadvises before it deletes the sink, so counting is not needed.
-    ULONG AddRef() override { return 2; }
-    ULONG Release() override { return 1; }
-    HRESULT GetTypeInfoCount(UINT* count) override {
-        if (count != nullptr) *count = 0;
-        return S_OK;
+    if (id != kUdpEventDataIn || params.cArgs != 3) return;
+    if (args[2].vt != (VT_BYREF | VT_BSTR) || args[1].vt != (VT_BYREF | VT_BSTR) ||
+        args[0].vt != (VT_BYREF | VT_I2)) {
+        return;
     }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                   UINT*) override {
-        if (params == nullptr) return S_OK;
-        // Arguments come last first, each by reference.
-        const VARIANT* args = params->rgvarg;
-        if (id == kUdpEventError && params->cArgs == 2 && args[1].vt == (VT_BYREF | VT_I2) &&
-            args[0].vt == (VT_BYREF | VT_BSTR)) {
-            owner_->RaiseError(*args[1].piVal, Latin1FromBstr(*args[0].pbstrVal));
-            return S_OK;
-        }
-        if (id != kUdpEventDataIn || params->cArgs != 3) return S_OK;
-        if (args[2].vt != (VT_BYREF | VT_BSTR) || args[1].vt != (VT_BYREF | VT_BSTR) ||
-            args[0].vt != (VT_BYREF | VT_I2)) {
-            return S_OK;
-        }
-        owner_->RaiseDataIn(Latin1FromBstr(*args[2].pbstrVal), Latin1FromBstr(*args[1].pbstrVal),
-                            static_cast<uint16_t>(*args[0].piVal));
-        return S_OK;
-    }
-
-  private:
-    UdpPortControl* owner_;
-};
+    RaiseDataIn(Latin1FromBstr(*args[2].pbstrVal), Latin1FromBstr(*args[1].pbstrVal),
+                static_cast<uint16_t>(*args[0].piVal));
+}
 
 std::unique_ptr<UdpPortControl> UdpPortControl::Create(const std::string& libraryPath,
                                                        HRESULT* result) {
@@ -75,7 +46,9 @@ std::unique_ptr<UdpPortControl> UdpPortControl::Create(const std::string& librar
     ComPtr<IConnectionPoint> point;
     hr = port->control_.As(IID_IConnectionPointContainer, &container);
     if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(DIID__IUDPPortEvents, point.Out());
-    port->sink_ = std::make_unique<Sink>(port.get());
+    port->sink_ = std::make_unique<EventSink>(
+        DIID__IUDPPortEvents,
+        [raw = port.get()](DISPID id, const DISPPARAMS& params) { raw->OnEvent(id, params); });
     if (SUCCEEDED(hr)) hr = point->Advise(port->sink_.get(), &port->cookie_);
     if (FAILED(hr)) return nullptr;
     hr = S_OK;

@@ -11,6 +11,7 @@
 
 #include "app/shell/udp_control.h"
 #include "controls/udpport/udpport_interface.h"
+#include "platform/com/event_sink.h"
 #include "platform/com/unknown.h"
 
 namespace quenda {
@@ -59,15 +60,14 @@ class UdpPortControl final : public UdpControl {
     IUDPPort* Control() const { return control_.Get(); }
 
   private:
-    class Sink;
-
     UdpPortControl() = default;
     int Result(HRESULT hr);
+    void OnEvent(DISPID id, const DISPPARAMS& params);
     void RaiseDataIn(std::string_view datagram, const std::string& address, uint16_t port);
     void RaiseError(int code, const std::string& description);
 
     ComPtr<IUDPPort> control_;
-    std::unique_ptr<Sink> sink_;
+    std::unique_ptr<EventSink> sink_;
     uint32_t cookie_ = 0;     // the sink's connection, 0 when not connected
     std::string remoteHost_;  // as last set successfully
     uint16_t remotePort_ = 0;
