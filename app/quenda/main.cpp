@@ -71,6 +71,7 @@ int Run(const CommandLine& line, int argc, char** argv) {
                     "libtarnel.so (error " + std::to_string(created & 0xFFFF) + ")");
     }
     TcpDispatchControls tcp;
+    tcp.ListenOn(line.listen);
 
     WinsockApi winsock;
     std::string winsockError;
@@ -91,7 +92,8 @@ int Run(const CommandLine& line, int argc, char** argv) {
                         [] { ProcessPendingMessages(); },
                         [&](LocalAddresses& local, LogSink& log) {
                             CollectLocalAddresses(winsockLoaded ? &winsock : nullptr, local, log);
-                        }};
+                        },
+                        line.listen};
     Mainform mainform(parts);
     form = &mainform;
     // There are no windows yet: the log goes to standard output.

@@ -27,8 +27,15 @@ std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-QuendaProcess::QuendaProcess(const std::string& home, uint16_t port, Stdout output) : home_(home) {
-    const std::string portText = std::to_string(port);
+QuendaProcess::QuendaProcess(const std::string& home, uint16_t port, Stdout output,
+                             const std::vector<std::string>& extra)
+    : home_(home) {
+    std::vector<std::string> arguments = {QUENDA_BINARY, "--headless", "--home",
+                                          home,          "--port",     std::to_string(port)};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
     outputStart_ = ReadFile(home + "/stdout.txt").size();
     int closedPipe[2] = {-1, -1};
     if (output == Stdout::kClosedPipe && pipe2(closedPipe, O_CLOEXEC) != 0) return;
@@ -45,8 +52,7 @@ QuendaProcess::QuendaProcess(const std::string& home, uint16_t port, Stdout outp
         const int err = open((home + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         dup2(out, 1);
         dup2(err, 2);
-        execl(QUENDA_BINARY, QUENDA_BINARY, "--headless", "--home", home.c_str(), "--port",
-              portText.c_str(), static_cast<char*>(nullptr));
+        execv(QUENDA_BINARY, argv.data());
         _exit(127);
     }
 }

@@ -16,9 +16,10 @@ class QuendaProcess {
     // (`quenda ... | head -1` once head has ended).
     enum class Stdout { kFile, kClosedPipe };
 
-    // Starts QUENDA_BINARY --headless --home home --port port, standard output and error
-    // going to files in home.
-    QuendaProcess(const std::string& home, uint16_t port, Stdout output = Stdout::kFile);
+    // Starts QUENDA_BINARY --headless --home home --port port and the extra arguments,
+    // standard output and error going to files in home.
+    QuendaProcess(const std::string& home, uint16_t port, Stdout output = Stdout::kFile,
+                  const std::vector<std::string>& extra = {});
     ~QuendaProcess();
     QuendaProcess(const QuendaProcess&) = delete;
     QuendaProcess& operator=(const QuendaProcess&) = delete;
