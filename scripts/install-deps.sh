@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the benchmarks need.
+# Installs every Debian package the build, the tests, the benchmarks and `make deb` need.
 # Idempotent: runs apt-get only when something is missing.
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libsqlite3-dev qt6-base-dev
+  libsqlite3-dev qt6-base-dev libsystemd-dev
   dnsutils knot-dnsutils iproute2 dnsperf
+  desktop-file-utils appstream systemd man-db
+  debhelper dpkg-dev fakeroot lintian
 )
 
 missing=()

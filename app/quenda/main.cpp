@@ -1,5 +1,6 @@
 // quenda: the caching DNS forwarder. Sets up the directories, the component runtime and the
 // controls, then hands the event loop to the main form until a quit ends it.
+#include <systemd/sd-daemon.h>
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -46,9 +47,11 @@ int Run(const CommandLine& line, int argc, char** argv) {
     if (lock.HeldElsewhere()) return 0;
     if (!lock.Held()) return Fail(lock.Error());
 
-    const std::string programDirectory = ExecutableDirectory();
-    const std::string libraryDirectory = programDirectory + "../lib/";
-    InstallBundledSeed(*paths, programDirectory + "../share/quenda/DNSIP.DAT");
+    // The component libraries are registered from wherever the linked libraries were found,
+    // so an installed program never registers a build tree's copies, nor the other way round.
+    const std::string libraryDirectory = LoadedLibraryDirectory("libquenda_winmsg.so");
+    if (libraryDirectory.empty()) return Fail("cannot tell where the program's libraries are");
+    InstallBundledSeed(*paths, ExecutableDirectory() + "../share/quenda/DNSIP.DAT");
     Registry::SetProcessPath(paths->RegistryFile());
 
     // Qt's own event dispatcher rather than GLib's: GLib's writes its wake-up descriptor for
@@ -109,9 +112,13 @@ int Run(const CommandLine& line, int argc, char** argv) {
         });
 
     if (mainform.Load() != StartOutcome::kRunning) return 1;
+    // Both DNS ports are open: a service manager waiting for us may start what depends on us.
+    sd_notify(0, "READY=1");
 
     const auto quit = [&](UnloadReason reason) {
-        if (mainform.QueryUnload(reason)) QCoreApplication::exit(0);
+        if (!mainform.QueryUnload(reason)) return;
+        sd_notify(0, "STOPPING=1");
+        QCoreApplication::exit(0);
     };
     mainform.SetUnloadHandler([&] { quit(UnloadReason::kCode); });
     QSocketNotifier sessionEnd(SessionEndDescriptor(), QSocketNotifier::Read);
