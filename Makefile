@@ -2,9 +2,11 @@
 BUILD   ?= build
 BENCH   ?= build-bench
 ASAN    ?= build-asan
+DEB     ?= build-deb
+PREFIX  ?= /usr/local
 JOBS    ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-asan bench bench-e2e clean
+.PHONY: all deps configure build run test test-asan bench bench-e2e install deb clean
 
 all: build
 
@@ -48,5 +50,18 @@ bench: deps
 bench-e2e: deps
 	@JOBS=$(JOBS) bench/end_to_end.sh $(BENCH)
 
+# Installs the program under PREFIX (and DESTDIR, when set): see README, "Install".
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, built by the Debian tools from a copy of the tree in $(DEB)/, where the
+# .deb lands; lintian's verdict follows.
+deb: deps
+	@rm -rf $(DEB) && mkdir -p $(DEB)/quenda
+	@tar -c --exclude-vcs --exclude='./build*' . | tar -x -C $(DEB)/quenda
+	@cd $(DEB)/quenda && dpkg-buildpackage -us -uc -b
+	@lintian --info $(DEB)/*.changes || true
+	@ls -l $(DEB)/*.deb
+
 clean:
-	rm -rf $(BUILD) $(BENCH) $(ASAN)
+	rm -rf $(BUILD) $(BENCH) $(ASAN) $(DEB)
