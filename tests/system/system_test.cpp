@@ -333,12 +333,14 @@ TEST_F(SystemTest, ListeningOnOneAddressBesideAnotherResolver) {
 
     QuendaProcess beside(home, 53, QuendaProcess::Stdout::kFile, {"--listen", "127.0.0.1"});
     ASSERT_TRUE(beside.WaitUntilServing()) << beside.Errors();
-    const std::string udp = RunCommand("dig @127.0.0.1 +short +tries=1 +time=3 a.example A");
+    const std::string udp =
+        RunCommand("dig @127.0.0.1 +noedns +short +tries=1 +time=3 a.example A");
     EXPECT_TRUE(udp == "192.0.2.2\n" || udp == "192.0.2.3\n") << udp;
     const std::string tcp = RunCommand("kdig @127.0.0.1 +tcp +short b.example A");
     EXPECT_TRUE(tcp == "192.0.2.2\n" || tcp == "192.0.2.3\n") << tcp;
     // The other resolver still gets every question sent to it.
-    EXPECT_EQ(RunCommand("dig @127.0.0.53 +short +tries=1 +time=3 c.example A"), "192.0.2.53\n");
+    EXPECT_EQ(RunCommand("dig @127.0.0.53 +noedns +short +tries=1 +time=3 c.example A"),
+              "192.0.2.53\n");
     EXPECT_EQ(resolved.Queries().size(), 1u);
     EXPECT_EQ(beside.Stop(SIGTERM), 0);
 }
