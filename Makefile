@@ -55,12 +55,12 @@ install: build
 	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 # The Debian package, built by the Debian tools from a copy of the tree in $(DEB)/, where the
-# .deb lands; lintian's verdict follows.
+# .deb lands; lintian then fails it on any error or warning.
 deb: deps
 	@rm -rf $(DEB) && mkdir -p $(DEB)/quenda
 	@tar -c --exclude-vcs --exclude='./build*' . | tar -x -C $(DEB)/quenda
 	@cd $(DEB)/quenda && dpkg-buildpackage -us -uc -b
-	@lintian --info $(DEB)/*.changes || true
+	@lintian --info --fail-on error,warning $(DEB)/*.changes
 	@ls -l $(DEB)/*.deb
 
 clean:
