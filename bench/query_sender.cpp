@@ -2,9 +2,10 @@
 // call; dnsperf paces its sends) or paced at a fixed rate with each reply's latency taken.
 //
 //   query_sender --server A --port N --count C [--suffix S] [--one-name] [--rate Q]
-//                [--wait SECONDS]
+//                [--wait SECONDS] [--type T]
 //
-// Names are q<i>.<suffix> (A questions), or all q0.<suffix> with --one-name; the message ID
+// Names are q<i>.<suffix>, or all q0.<suffix> with --one-name, asked for type T (default 1,
+// A; 28 asks AAAA, a negative answer for a name that has only an address); the message ID
 // is the query number. Without --rate all C queries leave at once; with --rate, Q per second.
 // Replies are awaited until all came or SECONDS (default 3) passed after the last send.
 // Prints "sent C answered R lost L send_us T avg_ms A p50_ms M p99_ms P", a reply counted
@@ -29,13 +30,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string Query(uint16_t id, const std::string& name) {
+std::string Query(uint16_t id, const std::string& name, uint16_t type) {
     std::string q;
     q.push_back(static_cast<char>(id >> 8));
     q.push_back(static_cast<char>(id & 0xFF));
     q += std::string("\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00", 10);  // RD, one question
     q += quenda::EncodeName(name);
-    q += std::string("\x00\x01\x00\x01", 4);  // type A, class IN
+    q.push_back(static_cast<char>(type >> 8));
+    q.push_back(static_cast<char>(type & 0xFF));
+    q += std::string("\x00\x01", 2);  // class IN
     return q;
 }
 
@@ -74,6 +77,7 @@ int main(int argc, char** argv) {
     double rate = 0;
     double waitSeconds = 3;
     bool oneName = false;
+    int type = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : "";
@@ -89,6 +93,8 @@ int main(int argc, char** argv) {
             rate = std::atof(value), ++i;
         } else if (arg == "--wait") {
             waitSeconds = std::atof(value), ++i;
+        } else if (arg == "--type") {
+            type = std::atoi(value), ++i;
         } else if (arg == "--one-name") {
             oneName = true;
         } else {
@@ -96,8 +102,10 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (count < 1 || count > 65535 || rate < 0 || waitSeconds < 0 || waitSeconds > 60) {
-        std::fprintf(stderr, "query_sender: --count 1-65535, --rate >= 0, --wait 0-60\n");
+    if (count < 1 || count > 65535 || rate < 0 || waitSeconds < 0 || waitSeconds > 60 || type < 1 ||
+        type > 65535) {
+        std::fprintf(stderr,
+                     "query_sender: --count 1-65535, --rate >= 0, --wait 0-60, --type 1-65535\n");
         return 2;
     }
     sockaddr_in to{};
@@ -119,7 +127,7 @@ int main(int argc, char** argv) {
     queries.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         const std::string name = "q" + std::to_string(oneName ? 0 : i) + "." + suffix;
-        queries.push_back(Query(static_cast<uint16_t>(i), name));
+        queries.push_back(Query(static_cast<uint16_t>(i), name, static_cast<uint16_t>(type)));
     }
     run.sentAt.resize(queries.size());
     run.latencyMs.assign(queries.size(), -1);

@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libsqlite3-dev qt6-base-dev libsystemd-dev
+  libsqlite3-dev qt6-base-dev qt6-svg-dev libsystemd-dev
+  xvfb xauth trayer xdotool x11-utils
   dnsutils knot-dnsutils iproute2 dnsperf
   desktop-file-utils appstream systemd man-db
   debhelper dpkg-dev fakeroot lintian

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/winsock/dotted_address.h"
+
 namespace quenda {
 
 void LocalAddresses::Add(std::string address) {
@@ -16,6 +18,11 @@ bool LocalAddresses::IsLocalAddress(std::string_view text) const {
         if ((*this)[i] == text) return true;
     }
     return false;
+}
+
+bool SameAddress(std::string_view a, std::string_view b) {
+    const std::optional<uint32_t> first = ParseDottedAddress(a);
+    return first && first == ParseDottedAddress(b);
 }
 
 std::string ValidateAddress(std::string_view text, const LocalAddresses& local) {

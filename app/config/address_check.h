@@ -35,6 +35,10 @@ inline constexpr std::string_view kInvalidCharacters = "Invalid characters";
 inline constexpr std::string_view kFormatError = "Format error";
 inline constexpr std::string_view kOwnAddress = "This is your own ip address!";
 
+// True when both texts are IPv4 addresses as datagrams are sent to them (ParseDottedAddress)
+// and the same address: "127.000.000.002" and "127.0.0.2" name one server.
+bool SameAddress(std::string_view a, std::string_view b);
+
 // "" when text is a usable name-server address, else the message saying why not: only digits
 // and dots, 7 to 15 characters, four dot-separated parts of at most 255 (an empty part counts
 // as 0, text after the fourth part is not looked at), and not one of this host's addresses.

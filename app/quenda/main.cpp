@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/shell/command_line.h"
+#include "app/shell/control_libraries.h"
 #include "app/shell/instance_lock.h"
 #include "app/shell/local_interfaces.h"
 #include "app/shell/mainform.h"
@@ -19,6 +20,7 @@
 #include "app/shell/session_signals.h"
 #include "app/shell/tcp_dispatch_controls.h"
 #include "app/shell/udp_port_control.h"
+#include "controls/tray/pindletray_interface.h"
 #include "platform/registry/registry.h"
 #include "platform/tick/tick.h"
 #include "platform/ui/message_service.h"
@@ -73,6 +75,15 @@ int Run(const CommandLine& line, int argc, char** argv) {
         return Fail("cannot create the UDPPort control from " + libraryDirectory +
                     "libtarnel.so (error " + std::to_string(created & 0xFFFF) + ")");
     }
+    // The tray control is created by the main window; its library is registered here, on first
+    // start, like Tarnel's.
+    ControlMessages controlMessages(messages);
+    const std::string trayLibrary = libraryDirectory + kPindleTrayLibraryName;
+    const HRESULT trayRegistered = RegisterBundledLibrary(kPindleTrayProgId, trayLibrary);
+    if (FAILED(trayRegistered)) {
+        std::fprintf(stderr, "quenda: cannot register %s (error %d)\n", trayLibrary.c_str(),
+                     static_cast<int>(trayRegistered & 0xFFFF));
+    }
     TcpDispatchControls tcp;
     tcp.ListenOn(line.listen);
 
@@ -110,6 +121,12 @@ int Run(const CommandLine& line, int argc, char** argv) {
         [&](std::string_view datagram, const std::string& address, uint16_t port) {
             mainform.UDPPort2DataIn(datagram, address, port);
         });
+    upstream->SetErrorHandler([&](int code, const std::string& description) {
+        mainform.UDPPortError("UDPPort1", code, description);
+    });
+    service->SetErrorHandler([&](int code, const std::string& description) {
+        mainform.UDPPortError("UDPPort2", code, description);
+    });
 
     if (mainform.Load() != StartOutcome::kRunning) return 1;
     // Both DNS ports are open: a service manager waiting for us may start what depends on us.
@@ -145,6 +162,8 @@ int Run(const CommandLine& line, int argc, char** argv) {
     tcp.Bind(nullptr);
     upstream->SetDataInHandler({});
     service->SetDataInHandler({});
+    upstream->SetErrorHandler({});
+    service->SetErrorHandler({});
     return status;
 }
 

@@ -52,17 +52,33 @@ std::string GetQueryName(std::string_view message) {
     return name;
 }
 
-std::string GetQueryType(std::string_view message) {
-    const size_t size = message.size();
-    // A raw octet scan, not a label walk: any zero or pointer-sized octet ends it.
+std::optional<size_t> QuestionNameEnd(std::string_view message) {
     size_t offset = kQuestionOffset;
-    while (offset + 1 < size && Octet(message, offset) != 0 &&
-           Octet(message, offset) < kPointerMark) {
-        ++offset;
+    while (offset < message.size()) {
+        const uint8_t length = Octet(message, offset);
+        if (length == 0) return offset + 1;
+        if (length >= kPointerMark) return std::nullopt;
+        offset += length + 1u;
     }
-    if (offset >= size || Octet(message, offset) != 0) return "-";
-    const uint16_t high = offset + 1 < size ? Octet(message, offset + 1) : 0;
-    const uint16_t low = offset + 2 < size ? Octet(message, offset + 2) : 0;
+    return std::nullopt;
+}
+
+bool IsDnsQuery(std::string_view message) {
+    constexpr size_t kShortestQuery = kQuestionOffset + 1 + 4;
+    if (message.size() < kShortestQuery) return false;
+    if ((Octet(message, 2) & 0x80) != 0) return false;
+    if (Octet(message, 4) == 0 && Octet(message, 5) == 0) return false;
+    const std::optional<size_t> end = QuestionNameEnd(message);
+    return end && *end + 4 <= message.size();
+}
+
+std::string GetQueryType(std::string_view message) {
+    // The type follows the name's last label, whatever octets the labels hold.
+    const std::optional<size_t> end = QuestionNameEnd(message);
+    if (!end) return "-";
+    const size_t size = message.size();
+    const uint16_t high = *end < size ? Octet(message, *end) : 0;
+    const uint16_t low = *end + 1 < size ? Octet(message, *end + 1) : 0;
     return QueryTypeName(static_cast<uint16_t>(high << 8 | low));
 }
 
@@ -94,7 +110,7 @@ std::string MakeCacheKey(std::string_view name, std::string_view type) {
     std::string key;
     key.reserve(std::max(kCacheKeyLength, name.size() + type.size()));
     key.append(name);
-    if (name.size() + type.size() < kCacheKeyLength) {
+    if (name.size() + type.size() < kCacheKeyLength && !name.ends_with(' ')) {
         key.append(kCacheKeyLength - name.size() - type.size(), ' ');
     }
     key.append(type);
@@ -123,6 +139,23 @@ std::string ShowName(std::string_view nameOrKey) {
     shown.append(labels[3]).append(".").append(labels[2]).append(".");
     shown.append(labels[1]).append(".").append(labels[0]);
     return shown;
+}
+
+std::string EscapeControlOctets(std::string_view text) {
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        const auto octet = static_cast<uint8_t>(c);
+        if (octet >= 32 && octet != 127) {
+            escaped.push_back(c);
+            continue;
+        }
+        escaped.push_back('\\');
+        escaped.push_back(static_cast<char>('0' + octet / 100));
+        escaped.push_back(static_cast<char>('0' + octet / 10 % 10));
+        escaped.push_back(static_cast<char>('0' + octet % 10));
+    }
+    return escaped;
 }
 
 bool IsGoodAnswer(std::string_view reply) {

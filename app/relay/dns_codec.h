@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,8 +23,19 @@ inline constexpr size_t kCacheKeyLength = 255;
 // end of the message, or a message too short to hold a name.
 std::string GetQueryName(std::string_view message);
 
-// The mnemonic of the first question's 16-bit QTYPE (QueryTypeName), or "-" when no zero octet
-// ends the name. Missing QTYPE octets at the end of the message read as 0.
+// The offset just past the first question's name (past its closing zero octet), walking the
+// labels from offset 12 (lengths below 192 taken as plain lengths); nullopt when the walk meets
+// a compression pointer or runs past the end of the message.
+std::optional<size_t> QuestionNameEnd(std::string_view message);
+
+// True when the message can be a DNS query: at least a header, a one-octet name and four
+// octets long, QR clear, QDCOUNT not 0, and a first question whose name can be walked
+// (QuestionNameEnd) and is followed by its QTYPE and QCLASS. Nothing else is checked.
+bool IsDnsQuery(std::string_view message);
+
+// The mnemonic of the 16-bit QTYPE that follows the first question's walked name
+// (QueryTypeName), or "-" when the name cannot be walked. Missing QTYPE octets at the end of the
+// message read as 0.
 std::string GetQueryType(std::string_view message);
 
 // The mnemonic of a full 16-bit type code: the classic table for 1 to 21, the standard
@@ -36,7 +48,9 @@ std::string TypeName(int code);
 int TypeCode(std::string_view name);
 
 // The 255-character question key: name, spaces, type name ending at character 255. When name
-// and type together are longer, they are simply joined.
+// and type together are longer, or the name itself ends in a space, they are simply joined: a
+// name's own trailing spaces would otherwise vanish into the padding ("a " would share the key
+// of "a"), and a joined key shorter than 255 characters is no padded key's twin.
 std::string MakeCacheKey(std::string_view message);
 
 // The question key of a decoded name and type name, as MakeCacheKey builds it.
@@ -46,6 +60,11 @@ std::string MakeCacheKey(std::string_view name, std::string_view type);
 // is at position 5 or later), and a name ending in "in-addr.arpa" shows its address
 // (4.3.2.1.in-addr.arpa shows as 1.2.3.4).
 std::string ShowName(std::string_view nameOrKey);
+
+// The text with every control octet (below 32, and 127) written as a backslash and three
+// decimal digits, as in the DNS presentation form ("\010" for a line feed); other octets stay.
+// Names go through this before they enter a log line, so a label cannot forge or colour lines.
+std::string EscapeControlOctets(std::string_view text);
 
 // True when a reply has RCODE 0 and a non-zero ANCOUNT; false for anything shorter than a header.
 bool IsGoodAnswer(std::string_view reply);

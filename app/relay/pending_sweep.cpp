@@ -7,12 +7,6 @@
 
 namespace quenda {
 
-int EnabledServerCount(const NameServerList& servers) {
-    int enabled = 0;
-    for (int i = 0; i < kUsedNameServers; ++i) enabled += servers[i].enabled ? 1 : 0;
-    return enabled;
-}
-
 void PendingSweep::Timer1Tick() {
     if (hooks_.IsQuitRequested()) {
         hooks_.UnloadMainform();
@@ -31,12 +25,10 @@ void PendingSweep::SweepPending() {
     for (int i = 0; i < table.PendingCount(); ++i) {
         const PendingRequest& slot = table[i];
         const uint32_t age = TicksBetween(slot.StartTick, env_.clock.Now());
-        if (slot.IsWaiting() && slot.NegativeCount >= EnabledServerCount(env_.servers)) {
-            // Every enabled server said no: pass the last "no" on now.
-            const std::string key = slot.Key;
-            const std::string reply = slot.NegativeReply;
-            relay_.DeliverAnswer(key, reply, kHostNotFound);
-            table.RemovePending(i);
+        if (relay_.EveryServerSaidNo(slot)) {
+            // Left when servers were disabled while it waited: the last reply usually passes
+            // it on as it arrives.
+            relay_.PassOnNegativeReply(i);
         } else if (age > kNegativeReplyDelayMs && slot.NegativeCount > 0 && slot.IsWaiting()) {
             const std::string key = slot.Key;
             const std::string reply = slot.NegativeReply;

@@ -29,9 +29,6 @@ class SweepHooks {
     virtual void SaveAllSettings() = 0;
 };
 
-// Number of enabled positions among 0 to 9.
-int EnabledServerCount(const NameServerList& servers);
-
 class PendingSweep {
   public:
     PendingSweep(const RelayEnvironment& environment, UdpRelay& relay, SweepHooks& hooks)

@@ -172,6 +172,10 @@ void PendingTable::MarkServerReplied(int position, int server) {
     slots_[p].ServerReplied[static_cast<size_t>(server)] = true;
 }
 
+void PendingTable::MarkForwarded(int position, int server) {
+    slots_[static_cast<size_t>(position)].ForwardedTo[static_cast<size_t>(server)] = true;
+}
+
 void PendingTable::RecordNegativeReply(int position, std::string_view reply) {
     PendingRequest& slot = slots_[static_cast<size_t>(position)];
     if (slot.NegativeCount == -1) {
@@ -248,6 +252,15 @@ int PendingTable::FindOldestUncredited(const KeyToMatch& key, int server, Tick n
 int PendingTable::FindOldestSettled(Tick now) const {
     if (waitingCount_ == pendingCount_) return -1;
     return FindOldest(now, [](const Summary& s) { return !s.IsWaiting(); });
+}
+
+int PendingTable::WaitingOfClient(std::string_view address) const {
+    int waiting = 0;
+    for (int i = 0; i < pendingCount_; ++i) {
+        const auto p = static_cast<size_t>(i);
+        if (summaries_[p].IsWaiting() && slots_[p].ClientAddress == address) ++waiting;
+    }
+    return waiting;
 }
 
 }  // namespace quenda

@@ -24,6 +24,8 @@ struct PendingRequest {
     std::optional<Tick> CacheTick;   // when it was answered from the cache
     std::optional<Tick> ServerTick;  // when a name server (or the sweep) answered it
     std::array<bool, kUsedNameServers> ServerReplied{};  // reply time of server n credited
+    std::array<bool, kUsedNameServers> ForwardedTo{};    // sent to server n
+    uint16_t UpstreamId = 0;     // the message ID the request carries upstream
     int16_t NegativeCount = -1;  // negative replies received while waiting; -1 = none
     uint16_t ClientPort = 0;     // UDP port of the client
     std::string Key;             // question key (MakeCacheKey)
@@ -83,6 +85,7 @@ class PendingTable {
     void MarkCacheAnswered(int position, Tick when);   // CacheTick = when
     void MarkServerAnswered(int position, Tick when);  // ServerTick = when
     void MarkServerReplied(int position, int server);  // ServerReplied[server] = true
+    void MarkForwarded(int position, int server);      // ForwardedTo[server] = true
     // One more negative reply, kept as the slot's last one.
     void RecordNegativeReply(int position, std::string_view reply);
 
@@ -105,6 +108,9 @@ class PendingTable {
 
     // The oldest slot that is no longer waiting, whatever its key.
     int FindOldestSettled(Tick now) const;
+
+    // Number of waiting slots whose client address is address.
+    int WaitingOfClient(std::string_view address) const;
 
   private:
     // What the finders read of one slot: eight octets, where the slot itself spans several

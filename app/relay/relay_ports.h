@@ -27,6 +27,14 @@ class RelayCache {
     virtual void CacheStore(const std::string& key, std::string_view reply) = 0;
 };
 
+// Message IDs for the queries the relay sends upstream.
+class MessageIdSource {
+  public:
+    virtual ~MessageIdSource() = default;
+    // A fresh 16-bit message ID nobody outside can predict.
+    virtual uint16_t NextMessageId() = 0;
+};
+
 // The window side of the relay.
 class RelayHooks {
   public:

@@ -1,17 +1,41 @@
-// The UDP relay's handlers: requests in, replies matched by question key, answers out.
+// The UDP relay's handlers: requests in, replies matched to forwarded requests, answers out.
 #include "app/relay/udp_relay.h"
 
+#include "app/config/address_check.h"
 #include "app/relay/counter_math.h"
 #include "app/relay/dns_codec.h"
 #include "app/relay/number_text.h"
 
 namespace quenda {
+namespace {
+
+// The datagram with its first two octets replaced by id, high octet first.
+std::string WithMessageId(std::string_view datagram, uint16_t id) {
+    std::string message(datagram);
+    message[0] = static_cast<char>(id >> 8);
+    message[1] = static_cast<char>(id & 0xFF);
+    return message;
+}
+
+}  // namespace
+
+int EnabledServerCount(const NameServerList& servers) {
+    int enabled = 0;
+    for (int i = 0; i < kUsedNameServers; ++i) enabled += servers[i].enabled ? 1 : 0;
+    return enabled;
+}
 
 void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string& address,
                                    uint16_t port) {
+    if (!IsDnsQuery(datagram)) {
+        DropRequest(address, port, "");
+        return;
+    }
+    if (!HasRoomFor(address, port)) return;
+
     const std::string name = GetQueryName(datagram);
     const std::string type = GetQueryType(datagram);
-    std::string line = "Q: " + address + " for: " + ShowName(name);
+    std::string line = "Q: " + address + " for: " + EscapeControlOctets(ShowName(name));
     if (env_.options.LOG_DETAIL == 3) line += "; TYPE: " + type;
     env_.log.WriteLog(line, 1);
 
@@ -23,7 +47,9 @@ void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string&
     request.ClientAddress.assign(address, 0, kClientAddressLength);
     request.ClientPort = port;
     request.ClientId.assign(datagram.substr(0, 2));
+    request.UpstreamId = env_.ids.NextMessageId();
     request.ServerReplied.fill(false);
+    request.ForwardedTo.fill(false);
     request.CacheTick.reset();
     request.ServerTick.reset();
     request.NegativeCount = -1;
@@ -34,17 +60,20 @@ void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string&
     request.StartTick = env_.clock.Now();
     // AddPending may pump messages through its hooks; keep the key out of the scratch slot.
     const std::string key = request.Key;
+    const ForwardedRequest forwarded{key, request.UpstreamId};
     AddPending(request);
+    // Upstream, the request carries its own ID: a reply must name it to be taken.
+    const std::string query = WithMessageId(datagram, forwarded.upstreamId);
     if (stored.empty()) {
-        SendToAllServers(datagram);
+        SendToAllServers(query, &forwarded);
         return;
     }
-    DeliverAnswer(key, AnswerFromCache(stored, datagram), kFromCache);
+    DeliverAnswer(key, stored, kFromCache);
     // Refresh the cached entry: every server until one has ever replied, then only the best.
     if (upstreamSeen_) {
-        SendToBestServer(datagram);
+        SendToBestServer(query, &forwarded);
     } else {
-        SendToAllServers(datagram);
+        SendToAllServers(query, &forwarded);
     }
 }
 
@@ -55,10 +84,18 @@ void UdpRelay::HandleServerReply(std::string_view datagram, const std::string& a
         env_.log.WriteLog("Dropped reply from " + address + ":" + std::to_string(port), 3);
         return;
     }
-    upstreamSeen_ = true;
-    if (env_.hooks.UpdateEntryDataNameserver(datagram)) return;
-
+    if (env_.hooks.UpdateEntryDataNameserver(datagram)) {
+        upstreamSeen_ = true;
+        return;
+    }
     const std::string key = MakeCacheKey(datagram);
+    // And only to what we asked them, under the ID we asked with.
+    if (!IsAwaitedReply(key, datagram, address)) {
+        env_.log.WriteLog("Dropped reply from " + address + ":" + std::to_string(port), 3);
+        return;
+    }
+    upstreamSeen_ = true;
+
     CreditReplyTime(key, address);
     if (IsGoodAnswer(datagram)) {
         // Waiting clients first: nothing runs in between, so the store may as well come after.
@@ -66,11 +103,12 @@ void UdpRelay::HandleServerReply(std::string_view datagram, const std::string& a
         if (!env_.options.cacheDisabled) env_.cache.CacheStore(key, datagram);
     } else {
         StoreNegativeReply(key, datagram);
+        PassOnWhenEveryServerSaidNo(key);
     }
     MarkServerResponding(address);
 }
 
-void UdpRelay::SendToAllServers(std::string_view query) {
+void UdpRelay::SendToAllServers(std::string_view query, const ForwardedRequest* request) {
     // Pending messages run after each send, so events (an early reply among them) come in
     // before the next server is asked. A round right after another, with nothing sent between,
     // would find the same queue and only cost a poll: there is one round per server asked,
@@ -79,6 +117,7 @@ void UdpRelay::SendToAllServers(std::string_view query) {
     for (int i = 0; i < kUsedNameServers; ++i) {
         // Re-read every time: a nested event may have disabled servers or closed the port.
         if (env_.upstream.IsActive() && env_.servers[i].enabled) {
+            if (request != nullptr) MarkForwarded(*request, i);
             env_.upstream.SendDatagram(env_.servers[i].address, env_.upstreamPort, query);
             env_.hooks.ProcessPendingMessages();
             pumped = true;
@@ -87,9 +126,22 @@ void UdpRelay::SendToAllServers(std::string_view query) {
     if (!pumped) env_.hooks.ProcessPendingMessages();
 }
 
-void UdpRelay::SendToBestServer(std::string_view query) {
+void UdpRelay::SendToBestServer(std::string_view query, const ForwardedRequest* request) {
     const int best = BestServer();
-    if (best >= 0) env_.upstream.SendDatagram(env_.servers[best].address, env_.upstreamPort, query);
+    if (best < 0) return;
+    if (request != nullptr) MarkForwarded(*request, best);
+    env_.upstream.SendDatagram(env_.servers[best].address, env_.upstreamPort, query);
+}
+
+void UdpRelay::MarkForwarded(const ForwardedRequest& request, int server) {
+    // Nested events may have moved the slot, or swept it away.
+    for (const int i : env_.table.PositionsOfKey(KeyToMatch(request.key))) {
+        const PendingRequest& slot = env_.table[i];
+        if (slot.UpstreamId == request.upstreamId && slot.Key == request.key) {
+            env_.table.MarkForwarded(i, server);
+            return;
+        }
+    }
 }
 
 int UdpRelay::BestServer() {
@@ -117,6 +169,49 @@ void UdpRelay::AddPending(const PendingRequest& request) {
     table.Clear();
     env_.hooks.ShowCriticalError(std::string(kCriticalErrorTitle), std::string(kCriticalErrorText));
     env_.hooks.MakeListView();
+}
+
+bool UdpRelay::HasRoomFor(const std::string& address, uint16_t port) {
+    const PendingTable& table = env_.table;
+    // Our own queries coming back (this host listed as a server) must reach the full-table
+    // path, which stops the loop; they are held to no share.
+    if (IsListedServer(address)) return true;
+    // One client holds at most half the table's waiting slots, so it cannot shut others out.
+    if (table.WaitingCount() >= kPendingSlots / 2 &&
+        table.WaitingOfClient(std::string_view(address).substr(0, kClientAddressLength)) >=
+            kPendingSlots / 2) {
+        DropRequest(address, port, "no free slot");
+        return false;
+    }
+    if (table.IsFull() && table.WaitingCount() == table.PendingCount()) {
+        DropRequest(address, port, "no free slot");
+        return false;
+    }
+    return true;
+}
+
+void UdpRelay::DropRequest(const std::string& address, uint16_t port, std::string_view reason) {
+    std::string line = "Dropped request from " + address + ":" + std::to_string(port);
+    if (!reason.empty()) line.append(": ").append(reason);
+    env_.log.WriteLog(line, 3);
+}
+
+bool UdpRelay::IsAwaitedReply(const std::string& key, std::string_view reply,
+                              const std::string& address) const {
+    if (reply.size() < 2) return false;
+    const auto id =
+        static_cast<uint16_t>(static_cast<uint8_t>(reply[0]) << 8 | static_cast<uint8_t>(reply[1]));
+    for (const int i : env_.table.PositionsOfKey(KeyToMatch(key))) {
+        const PendingRequest& slot = env_.table[i];
+        if (slot.UpstreamId != id) continue;
+        for (int server = 0; server < kUsedNameServers; ++server) {
+            if (slot.ForwardedTo[static_cast<size_t>(server)] &&
+                SameAddress(env_.servers[server].address, address)) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 void UdpRelay::DeliverAnswer(const std::string& key, std::string_view reply,
@@ -163,7 +258,7 @@ void UdpRelay::LogAnswer(std::string_view source, const std::string& serverName,
                          const std::string& key, std::string_view reply, uint32_t elapsed) {
     const bool high = env_.options.LOG_DETAIL == 3;
     std::string line = source == kFromCache ? std::string("A: CACHE: ") : "A: " + serverName + ": ";
-    line += ShowName(key) + " [in" + SpacedNumber(elapsed) + "ms]";
+    line += EscapeControlOctets(ShowName(key)) + " [in" + SpacedNumber(elapsed) + "ms]";
     if (high) line += (source == kFromCache ? " ; TYPE: " : " TYPE: ") + GetQueryType(reply);
     env_.log.WriteLog(line, 2);
 }
@@ -175,10 +270,32 @@ void UdpRelay::StoreNegativeReply(const std::string& key, std::string_view reply
     }
 }
 
+bool UdpRelay::EveryServerSaidNo(const PendingRequest& slot) const {
+    return slot.IsWaiting() && slot.NegativeCount >= EnabledServerCount(env_.servers);
+}
+
+void UdpRelay::PassOnNegativeReply(int position) {
+    const PendingRequest& slot = env_.table[position];
+    const std::string key = slot.Key;
+    const std::string reply = slot.NegativeReply;
+    DeliverAnswer(key, reply, kHostNotFound);
+    env_.table.RemovePending(position);
+}
+
+void UdpRelay::PassOnWhenEveryServerSaidNo(const std::string& key) {
+    // The sweep would find the lowest such slot first; nothing else can have changed since.
+    int lowest = -1;
+    for (const int i : env_.table.PositionsOfKey(KeyToMatch(key))) {
+        const PendingRequest& slot = env_.table[i];
+        if (slot.Key == key && EveryServerSaidNo(slot) && (lowest < 0 || i < lowest)) lowest = i;
+    }
+    if (lowest >= 0) PassOnNegativeReply(lowest);
+}
+
 void UdpRelay::CreditReplyTime(const std::string& key, const std::string& address) {
     int server = -1;
     for (int i = 0; i < kUsedNameServers && server < 0; ++i) {
-        if (env_.servers[i].enabled && env_.servers[i].address == address) server = i;
+        if (env_.servers[i].enabled && SameAddress(env_.servers[i].address, address)) server = i;
     }
     if (server < 0) return;
 
@@ -202,7 +319,7 @@ std::string UdpRelay::AnsweringServerName(std::string_view source) {
     std::string name;
     for (int i = 0; i < kUsedNameServers; ++i) {
         NameServer& server = env_.servers[i];
-        if (server.address != source) continue;
+        if (!SameAddress(server.address, source)) continue;
         AddIfFits(server.WINNING, 1);
         AddIfFits(env_.servers.NDNS, 1);
         const bool unnamed = server.description.empty() || server.description == " ";
@@ -215,7 +332,7 @@ void UdpRelay::MarkServerResponding(const std::string& address) {
     bool changed = false;
     for (int i = 0; i < kUsedNameServers; ++i) {
         NameServer& server = env_.servers[i];
-        if (server.address == address && !server.responded) {
+        if (!server.responded && SameAddress(server.address, address)) {
             server.responded = true;
             changed = true;
         }
@@ -227,10 +344,9 @@ void UdpRelay::SendToClient(const std::string& address, uint16_t port, std::stri
     env_.clients.SendDatagram(address, port, datagram);
 }
 
-bool UdpRelay::IsListedServer(const std::string& address) const {
-    if (address.empty()) return false;
+bool UdpRelay::IsListedServer(std::string_view address) const {
     for (int i = 0; i < kUsedNameServers; ++i) {
-        if (env_.servers[i].address == address) return true;
+        if (SameAddress(env_.servers[i].address, address)) return true;
     }
     return false;
 }

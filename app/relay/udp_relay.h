@@ -42,27 +42,45 @@ struct RelayEnvironment {
     LogSink& log;
     Clock& clock;
     RelayHooks& hooks;
+    MessageIdSource& ids;              // message IDs of the queries sent upstream
     uint16_t upstreamPort = kDnsPort;  // tests move their fake name servers elsewhere
+};
+
+// Number of enabled positions among 0 to 9.
+int EnabledServerCount(const NameServerList& servers);
+
+// A request in the table, as a forwarded query names it: its key and upstream message ID.
+struct ForwardedRequest {
+    std::string_view key;
+    uint16_t upstreamId = 0;
 };
 
 class UdpRelay {
   public:
     explicit UdpRelay(const RelayEnvironment& environment) : env_(environment) {}
 
-    // A datagram arrived on the client port. Whatever arrives is handled as a request: logged,
-    // counted, answered from the cache when it can be, and forwarded upstream in any case.
+    // A datagram arrived on the client port. A DNS query (IsDnsQuery) is logged, counted,
+    // answered from the cache when it can be, and forwarded upstream in any case under a fresh
+    // message ID of its own; anything else is logged at level 3 and dropped. So is a query
+    // that finds no slot: its client already holds half of the table's waiting slots, or every
+    // slot waits and it does not come from a listed server's address (only our own forwarded
+    // queries coming back, a loop, take the full-table path of AddPending).
     void HandleClientRequest(std::string_view datagram, const std::string& address, uint16_t port);
 
     // A datagram arrived on the upstream port. Only datagrams from port upstreamPort of an
-    // address in positions 0 to 9 of the list are taken; others are logged at level 3 and
-    // dropped. A usable reply is cached and delivered, any other is kept as a negative reply.
+    // address in positions 0 to 9 of the list are looked at; the host entry editor is offered
+    // each first. Any other is taken only as the reply to a request in the table that was
+    // forwarded to that server under the reply's message ID; the rest is logged at level 3 and
+    // dropped. A usable reply is cached and delivered; any other is kept as a negative reply,
+    // and passed on at once when every enabled server has now said no.
     void HandleServerReply(std::string_view datagram, const std::string& address, uint16_t port);
 
     // Sends the query to every enabled server in order, letting window messages run after each.
-    void SendToAllServers(std::string_view query);
+    // With a request, each server asked is recorded in the request's slot (while it is there).
+    void SendToAllServers(std::string_view query, const ForwardedRequest* request = nullptr);
 
-    // Sends the query to BestServer(), if there is one.
-    void SendToBestServer(std::string_view query);
+    // Sends the query to BestServer(), if there is one, recording it as SendToAllServers does.
+    void SendToBestServer(std::string_view query, const ForwardedRequest* request = nullptr);
 
     // The enabled position among 0 to 9 with the most first answers (the lower position on a
     // tie), or -1 when none is enabled or the upstream port is closed.
@@ -79,6 +97,13 @@ class UdpRelay {
 
     // Keeps a negative reply in every waiting slot of exactly this key.
     void StoreNegativeReply(const std::string& key, std::string_view reply);
+
+    // The slot waits and has as many negative replies as servers are enabled.
+    bool EveryServerSaidNo(const PendingRequest& slot) const;
+
+    // Passes the last negative reply of the slot at position to every waiting client of its
+    // key, crediting no server, and frees the slot.
+    void PassOnNegativeReply(int position);
 
     // Credits the server at address the age of the oldest request of exactly this key it has
     // not yet been credited for, and marks all such requests credited.
@@ -97,7 +122,19 @@ class UdpRelay {
     bool UpstreamSeen() const { return upstreamSeen_; }
 
   private:
-    bool IsListedServer(const std::string& address) const;
+    bool IsListedServer(std::string_view address) const;
+    // Logs a dropped request at level 3, with the reason when there is one.
+    void DropRequest(const std::string& address, uint16_t port, std::string_view reason);
+    // Whether a request from address finds a slot; logs the drop when not.
+    bool HasRoomFor(const std::string& address, uint16_t port);
+    // A slot of the key was forwarded to the server at address under the reply's message ID.
+    bool IsAwaitedReply(const std::string& key, std::string_view reply,
+                        const std::string& address) const;
+    // Records server as asked in the slot of the request, when it is still in the table.
+    void MarkForwarded(const ForwardedRequest& request, int server);
+    // Passes on, as the sweep would, the negative reply of the lowest slot of exactly this key
+    // that every enabled server has said no to.
+    void PassOnWhenEveryServerSaidNo(const std::string& key);
     void LogAnswer(std::string_view source, const std::string& serverName, const std::string& key,
                    std::string_view reply, uint32_t elapsed);
 

@@ -35,9 +35,9 @@ Mainform::Mainform(const MainformParts& parts)
           parts.processPendingMessages),
       cacheAdapter_(std::make_unique<CacheAdapter>(cache_)),
       statistics_(counters_, servers_, table_, *this),
-      environment_{table_,   servers_,       counters_,      statistics_,
-                   options_, parts.UDPPort1, parts.UDPPort2, *cacheAdapter_,
-                   log_,     parts.clock,    *this,          parts.upstreamPort},
+      environment_{table_,         servers_,       counters_,         statistics_, options_,
+                   parts.UDPPort1, parts.UDPPort2, *cacheAdapter_,    log_,        parts.clock,
+                   *this,          ids_,           parts.upstreamPort},
       relay_(environment_),
       sweep_(environment_, relay_, *this),
       tcp_(parts.IPDaemon, parts.IPPort, relay_, servers_, log_, *this, parts.clock,
@@ -68,6 +68,7 @@ StartOutcome Mainform::Load() {
     MakeListView();
     currentTab_ = 0;
     windowHidden_ = options_.SYSTRAY == 1;
+    serving_ = true;
     return StartOutcome::kRunning;
 }
 
@@ -161,12 +162,26 @@ void Mainform::UnloadMainform() {
 
 void Mainform::UDPPort1DataIn(std::string_view datagram, const std::string& address,
                               uint16_t port) {
+    // Start-up lets messages run (the cache's repair and compaction) before the settings, the
+    // server list and the cache are there to relay with.
+    if (!serving_) {
+        log_.WriteLog("Dropped reply from " + address + ":" + std::to_string(port), 3);
+        return;
+    }
     relay_.HandleServerReply(datagram, address, port);
 }
 
 void Mainform::UDPPort2DataIn(std::string_view datagram, const std::string& address,
                               uint16_t port) {
+    if (!serving_) {
+        log_.WriteLog("Dropped request from " + address + ":" + std::to_string(port), 3);
+        return;
+    }
     relay_.HandleClientRequest(datagram, address, port);
+}
+
+void Mainform::UDPPortError(const std::string& control, int code, const std::string& description) {
+    log_.WriteLog(control + " error " + std::to_string(code) + ": " + description, 3);
 }
 
 void Mainform::MakeListView() {

@@ -20,6 +20,7 @@
 #include "app/relay/tcp_service.h"
 #include "app/relay/udp_relay.h"
 #include "app/shell/program_paths.h"
+#include "app/shell/random_message_ids.h"
 #include "app/shell/udp_control.h"
 #include "platform/tick/tick.h"
 #include "platform/ui/message_service.h"
@@ -72,9 +73,12 @@ class Mainform final : private RelayHooks, private SweepHooks, private Statistic
     void RequestQuit() { quit_ = true; }
     bool QuitRequested() const { return quit_; }
 
-    // The two UDP controls' DataIn events.
+    // The two UDP controls' DataIn events. Until start-up has loaded the settings and the
+    // cache, datagrams are logged at level 3 and dropped.
     void UDPPort1DataIn(std::string_view datagram, const std::string& address, uint16_t port);
     void UDPPort2DataIn(std::string_view datagram, const std::string& address, uint16_t port);
+    // A UDP control's Error event (a failure while receiving): logged at level 3.
+    void UDPPortError(const std::string& control, int code, const std::string& description);
 
     // Ages the first-answer counts, then redraws the name-server list when there is one.
     void MakeListView() override;
@@ -125,6 +129,7 @@ class Mainform final : private RelayHooks, private SweepHooks, private Statistic
     MainformParts parts_;
     bool quit_ = false;
     bool startFailed_ = false;
+    bool serving_ = false;  // start-up is done: datagrams reach the relay
     bool windowHidden_ = false;
     int currentTab_ = 0;
     std::function<void()> unload_;
@@ -139,6 +144,7 @@ class Mainform final : private RelayHooks, private SweepHooks, private Statistic
     CacheDatabase cache_;
     std::unique_ptr<CacheAdapter> cacheAdapter_;
     Statistics statistics_;
+    RandomMessageIds ids_;
     RelayEnvironment environment_;
     UdpRelay relay_;
     PendingSweep sweep_;

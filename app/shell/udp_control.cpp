@@ -9,6 +9,7 @@ int Open(UdpControl& control, int32_t port, const std::string& address) {
     if (const int result = control.SetLocalPort(port)) return result;
     if (const int result = control.SetWinsockLoaded(true)) return result;
     if (const int result = control.SetLocalHost(address)) return result;
+    if (const int result = control.SetMaxPacketSize(kUdpMaxPacketSize)) return result;
     // Optional: a smaller buffer only loses more of a burst.
     (void)control.SetInBufferSize(kUdpInBufferSize);
     return control.SetActive(true);

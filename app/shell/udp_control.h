@@ -17,6 +17,9 @@ class UdpControl : public DatagramPort {
     // The one IPv4 address to bind, "" for every address; needs Winsock loaded.
     virtual int SetLocalHost(const std::string& address) = 0;
     virtual int SetWinsockLoaded(bool loaded) = 0;
+    // The largest datagram taken whole; larger ones are lost with an Error event. Only while
+    // the control is not active.
+    virtual int SetMaxPacketSize(int32_t bytes) = 0;
     // Asks for a receive buffer of this many bytes; an open socket gets it at once, a closed
     // one when it opens. Where the system caps the size, the capped size is kept (see
     // GrantedInBufferSize), which is no failure.
@@ -32,11 +35,15 @@ inline constexpr int kAddressInUse = 25049;
 // that a burst waits in the kernel instead of being dropped there while the relay is busy.
 inline constexpr int32_t kUdpInBufferSize = 4 * 1024 * 1024;
 
+// The largest datagram both endpoints take whole: any a UDP header can describe, so large
+// EDNS replies (DNSSEC keys, long TXT records) reach their clients.
+inline constexpr int32_t kUdpMaxPacketSize = 65535;
+
 // Opens UDPPort1 on any free port of every address (upstream traffic) and UDPPort2 on the DNS
 // service port of serviceAddress ("" = every address): each is closed, given its port, told
-// to load Winsock, given its address, a receive buffer of kUdpInBufferSize and opened. Returns
-// the first failure (no further set is made then) or 0; a buffer size the control refuses is
-// no failure.
+// to load Winsock, given its address, kUdpMaxPacketSize and a receive buffer of
+// kUdpInBufferSize, and opened. Returns the first failure (no further set is made then) or 0;
+// a buffer size the control refuses is no failure.
 int OpenUdpEndpoints(UdpControl& upstream, UdpControl& service, uint16_t servicePort,
                      const std::string& serviceAddress = "");
 

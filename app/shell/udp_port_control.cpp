@@ -5,32 +5,12 @@
 
 #include <sys/socket.h>
 
-#include <filesystem>
-#include <system_error>
-
+#include "app/shell/control_libraries.h"
 #include "platform/com/com_library.h"
 #include "platform/com/connection_point.h"
 #include "platform/com/error_info.h"
-#include "platform/com/guid.h"
-#include "platform/registry/registry.h"
 
 namespace quenda {
-namespace {
-
-// True when the registry names libraryPath itself (the same file, however spelt) as the
-// library of class clsid.
-bool RegisteredLibraryIs(REFCLSID clsid, const std::string& libraryPath) {
-    std::string registered;
-    if (Registry().QueryString(RegRoot::kClassesRoot,
-                               "CLSID\\" + GuidToString(clsid) + "\\InprocServer32", "",
-                               &registered) != RegStatus::kOk) {
-        return false;
-    }
-    std::error_code ec;
-    return std::filesystem::equivalent(registered, libraryPath, ec) && !ec;
-}
-
-}  // namespace
 
 // Receives the control's events; owned by the UdpPortControl it reports to.
 class UdpPortControl::Sink final : public IDispatch {
@@ -57,9 +37,15 @@ class UdpPortControl::Sink final : public IDispatch {
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                    UINT*) override {
-        if (id != kUdpEventDataIn || params == nullptr || params->cArgs != 3) return S_OK;
+        if (params == nullptr) return S_OK;
         // Arguments come last first, each by reference.
         const VARIANT* args = params->rgvarg;
+        if (id == kUdpEventError && params->cArgs == 2 && args[1].vt == (VT_BYREF | VT_I2) &&
+            args[0].vt == (VT_BYREF | VT_BSTR)) {
+            owner_->RaiseError(*args[1].piVal, Latin1FromBstr(*args[0].pbstrVal));
+            return S_OK;
+        }
+        if (id != kUdpEventDataIn || params->cArgs != 3) return S_OK;
         if (args[2].vt != (VT_BYREF | VT_BSTR) || args[1].vt != (VT_BYREF | VT_BSTR) ||
             args[0].vt != (VT_BYREF | VT_I2)) {
             return S_OK;
@@ -78,14 +64,9 @@ std::unique_ptr<UdpPortControl> UdpPortControl::Create(const std::string& librar
     HRESULT ignored;
     HRESULT& hr = result != nullptr ? *result : ignored;
     CLSID clsid{};
-    hr = CLSIDFromProgID(kUdpPortProgId, &clsid);
-    // A registration left by a moved build tree or an older install names another library, or
-    // one that is gone: the program registers its own again, so it always uses its own.
-    if (FAILED(hr) || !RegisteredLibraryIs(clsid, libraryPath)) {
-        hr = CoRegisterServerLibrary(libraryPath.c_str(), 1);
-        if (SUCCEEDED(hr)) hr = CLSIDFromProgID(kUdpPortProgId, &clsid);
-        if (FAILED(hr)) return nullptr;
-    }
+    hr = RegisterBundledLibrary(kUdpPortProgId, libraryPath);
+    if (SUCCEEDED(hr)) hr = CLSIDFromProgID(kUdpPortProgId, &clsid);
+    if (FAILED(hr)) return nullptr;
     std::unique_ptr<UdpPortControl> port(new UdpPortControl);
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUDPPort,
                           port->control_.OutVoid());
@@ -143,6 +124,10 @@ int UdpPortControl::SetWinsockLoaded(bool loaded) {
     return Result(control_->put_WinsockLoaded(loaded ? VARIANT_TRUE : VARIANT_FALSE));
 }
 
+int UdpPortControl::SetMaxPacketSize(int32_t bytes) {
+    return Result(control_->put_MaxPacketSize(bytes));
+}
+
 int UdpPortControl::SetInBufferSize(int32_t bytes) {
     return Result(control_->put_InBufferSize(bytes));
 }
@@ -185,6 +170,10 @@ void UdpPortControl::SendDatagram(const std::string& host, uint16_t port, std::s
 void UdpPortControl::RaiseDataIn(std::string_view datagram, const std::string& address,
                                  uint16_t port) {
     if (onDataIn_) onDataIn_(datagram, address, port);
+}
+
+void UdpPortControl::RaiseError(int code, const std::string& description) {
+    if (onError_) onError_(code, description);
 }
 
 }  // namespace quenda

@@ -20,6 +20,8 @@ class UdpPortControl final : public UdpControl {
     // One datagram (its bytes), the sender's dotted address and port.
     using DataInHandler =
         std::function<void(std::string_view datagram, const std::string& address, uint16_t port)>;
+    // The Error event: a failure found while receiving (its Winsock or component code and text).
+    using ErrorHandler = std::function<void(int code, const std::string& description)>;
 
     // A new control with its defaults (inactive, Winsock loaded). When UDPPort.UDPPort.1 is
     // not registered, or registered with a library other than libraryPath (the full name of
@@ -34,12 +36,14 @@ class UdpPortControl final : public UdpControl {
     // Called inside every DataIn event; may send on this control and may close it (the close
     // then happens when the handler returns).
     void SetDataInHandler(DataInHandler handler) { onDataIn_ = std::move(handler); }
+    void SetErrorHandler(ErrorHandler handler) { onError_ = std::move(handler); }
 
     // Each returns 0 or the host error number (20001 + component code, 15001 + Winsock code).
     int SetActive(bool active) override;
     int SetLocalPort(int32_t port) override;
     int SetLocalHost(const std::string& address) override;
     int SetWinsockLoaded(bool loaded) override;
+    int SetMaxPacketSize(int32_t bytes) override;
     int SetInBufferSize(int32_t bytes) override;
     int32_t GrantedInBufferSize() override;
 
@@ -61,6 +65,7 @@ class UdpPortControl final : public UdpControl {
     UdpPortControl() = default;
     int Result(HRESULT hr);
     void RaiseDataIn(std::string_view datagram, const std::string& address, uint16_t port);
+    void RaiseError(int code, const std::string& description);
 
     ComPtr<IUDPPort> control_;
     std::unique_ptr<Sink> sink_;
@@ -71,6 +76,7 @@ class UdpPortControl final : public UdpControl {
     int lastError_ = 0;
     std::string lastErrorText_;
     DataInHandler onDataIn_;
+    ErrorHandler onError_;
 };
 
 }  // namespace quenda

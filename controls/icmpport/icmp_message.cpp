@@ -8,7 +8,9 @@ namespace {
 constexpr size_t kChecksumOffset = 2;
 constexpr uint8_t kPlainIpv4FirstByte = 0x45;  // version 4, five header words
 
-uint8_t Byte(std::string_view bytes, size_t i) { return static_cast<uint8_t>(bytes[i]); }
+uint8_t Byte(std::string_view bytes, size_t i) {
+    return static_cast<uint8_t>(bytes[i]);
+}
 
 }  // namespace
 
@@ -38,7 +40,8 @@ std::string BuildIcmpMessage(uint8_t type, uint8_t code, std::string_view data) 
 }
 
 std::string_view IcmpMessageOfPacket(std::string_view packet) {
-    if (packet.size() >= kPlainIpv4HeaderSize && Byte(packet, 0) == kPlainIpv4FirstByte && Byte(packet, 1) == 0) {
+    if (packet.size() >= kPlainIpv4HeaderSize && Byte(packet, 0) == kPlainIpv4FirstByte &&
+        Byte(packet, 1) == 0) {
         return packet.substr(kPlainIpv4HeaderSize);
     }
     return packet;
@@ -46,7 +49,8 @@ std::string_view IcmpMessageOfPacket(std::string_view packet) {
 
 bool IcmpChecksumIntact(std::string_view message) {
     if (message.size() < kIcmpHeaderSize) return false;
-    uint16_t stored = static_cast<uint16_t>(Byte(message, kChecksumOffset) << 8 | Byte(message, kChecksumOffset + 1));
+    uint16_t stored = static_cast<uint16_t>(Byte(message, kChecksumOffset) << 8 |
+                                            Byte(message, kChecksumOffset + 1));
     return InternetChecksum(message, true) == stored;
 }
 

@@ -7,52 +7,54 @@
 #include <string>
 
 #include "controls/icmpport/icmp_message.h"
-#include "controls/socketbase/byte_array.h"
 #include "platform/com/connection_point.h"
 
 namespace quenda {
 namespace {
 
-constexpr int32_t kDefaultBufferSize = 2048;
 constexpr int32_t kDefaultMaxMessageSize = 2048;
-constexpr int kOutOfMemoryInEvent = 7;
 constexpr char kTooShortText[] = "Message too short.";
 // A read also takes the packet's IPv4 header; no IPv4 packet is longer than this.
 constexpr size_t kLargestIpv4Packet = 65535;
 
-constexpr uint32_t HelpOf(DISPID id) { return kIcmpHelpBase + static_cast<uint32_t>(id) - 1; }
-constexpr uint32_t kHelpDataToSendB = kIcmpHelpBase;
-
 const char* CodeMessage(int code) {
     switch (code) {
-        case kIcmpAlreadyActive: return "ICMPPort is already Active.";
-        case kIcmpLocalHostActive: return "Cannot change LocalHost when ICMPPort is Active.";
-        case kIcmpNotActive: return "ICMPPort must be Active for this operation.";
+        case kIcmpAlreadyActive:
+            return "ICMPPort is already Active.";
+        case kIcmpLocalHostActive:
+            return "Cannot change LocalHost when ICMPPort is Active.";
+        case kIcmpNotActive:
+            return "ICMPPort must be Active for this operation.";
         // The trailing blank and the old property name are what hosts have always been shown.
-        case kIcmpMaxMessageSizeActive: return "Cannot change MaxPacketSize while ICMPPort is Active. ";
+        case kIcmpMaxMessageSizeActive:
+            return "Cannot change MaxPacketSize while ICMPPort is Active. ";
         case kIcmpRemoteHostConnected:
             return "Cannot change RemoteHost when UseConnection is set and ICMPPort is Active.";
-        case kIcmpUseConnectionActive: return "Cannot change UseConnection option while ICMPPort is Active.";
-        case kIcmpMessageTooLong: return "Message can't be longer than MaxMessageSize.";
-        case kCodeOutOfMemory: return "Out of memory.";
-        default: return nullptr;
+        case kIcmpUseConnectionActive:
+            return "Cannot change UseConnection option while ICMPPort is Active.";
+        case kIcmpMessageTooLong:
+            return "Message can't be longer than MaxMessageSize.";
+        case kCodeOutOfMemory:
+            return "Out of memory.";
+        default:
+            return nullptr;
     }
 }
 
 constexpr SocketControlTraits kTraits = {
-    kIcmpNotifyMessage,
-    HelpOf(kIcmpDispWinsockInfo),
-    "ICMPPort control of the Pellin library: ICMP messages for Quenda.",
+    kIcmpNotifyMessage,  kIcmpHelpBase,
+    &kIcmpSocketDispids, "ICMPPort control of the Pellin library: ICMP messages for Quenda.",
+    &CodeMessage,
 };
 
 }  // namespace
 
 IcmpPort::IcmpPort() : SocketControl(IcmpPortClass(), kTraits) {
-    put_InBufferSize(kDefaultBufferSize);
+    put_InBufferSize(kSocketDefaultBufferSize);
     put_MaxMessageSize(kDefaultMaxMessageSize);
     put_MessageSubType(0);
     put_MessageType(0);
-    put_OutBufferSize(kDefaultBufferSize);
+    put_OutBufferSize(kSocketDefaultBufferSize);
     put_RemoteHost(nullptr);
     put_UseConnection(VARIANT_FALSE);
     put_WinsockLoaded(VARIANT_TRUE);
@@ -60,25 +62,26 @@ IcmpPort::IcmpPort() : SocketControl(IcmpPortClass(), kTraits) {
 
 IcmpPort::~IcmpPort() = default;
 
-int IcmpPort::Fail(int code) {
-    if (const char* text = CodeMessage(code)) core_.SetMessage(text);
-    return code;
-}
-
 int IcmpPort::ApplyTimeToLive() {
     int error = core_.SetOption(WS_IPPROTO_IP, WS_IP_TTL, timeToLive_);
     int32_t actual = 0;
-    if (error != 0 && core_.GetOption(WS_IPPROTO_IP, WS_IP_TTL, &actual)) timeToLive_ = static_cast<uint16_t>(actual);
+    if (error != 0 && core_.GetOption(WS_IPPROTO_IP, WS_IP_TTL, &actual))
+        timeToLive_ = static_cast<uint16_t>(actual);
     return error;
 }
 
+WS_sockaddr_in IcmpPort::RemoteName() const {
+    WS_sockaddr_in remote{};
+    remote.sin_family = WS_AF_INET;
+    remote.sin_addr.s_addr = remoteAddress_;
+    return remote;
+}
+
 int IcmpPort::Open() {
-    core_.ClearMessage();
-    if (core_.IsOpen()) return Fail(kIcmpAlreadyActive);
-    core_.SetClosePending(false);
-    core_.Buffer().Clear();
+    if (int code = BeginOpen()) return code;
     const WinsockApi* ws = core_.Api();
-    SOCKET s = ws != nullptr ? ws->socket(WS_AF_INET, WS_SOCK_RAW, WS_IPPROTO_ICMP) : INVALID_SOCKET;
+    SOCKET s =
+        ws != nullptr ? ws->socket(WS_AF_INET, WS_SOCK_RAW, WS_IPPROTO_ICMP) : INVALID_SOCKET;
     if (s == INVALID_SOCKET) {
         // Without the right to raw sockets this is 10013.
         int error = core_.LastWinsockError();
@@ -92,22 +95,12 @@ int IcmpPort::Open() {
     core_.SetOption(WS_SOL_SOCKET, WS_SO_DONTROUTE, dontRoute_ ? 1 : 0);
     if (timeToLive_ != 0) ApplyTimeToLive();
     core_.SetOption(WS_SOL_SOCKET, WS_SO_BROADCAST, 1);
-    bool ok = true;
-    if (useConnection_) {
-        WS_sockaddr_in remote{};
-        remote.sin_family = WS_AF_INET;
-        remote.sin_addr.s_addr = remoteAddress_;
-        ok = ws->connect(s, reinterpret_cast<const WS_sockaddr*>(&remote), sizeof remote) != SOCKET_ERROR ||
-             ws->WSAGetLastError() == WSAEWOULDBLOCK;
-    }
-    if (ok) ok = ws->WSAAsyncSelect(s, core_.Window(), kIcmpNotifyMessage, FD_READ | FD_WRITE) != SOCKET_ERROR;
-    if (ok) return 0;
-    int error = ws->WSAGetLastError();
-    core_.Reset();
-    return error;
+    return FinishOpen(*ws, s, RemoteName());
 }
 
-int IcmpPort::CloseSocket() { return CloseDraining(); }
+int IcmpPort::CloseSocket() {
+    return CloseDraining();
+}
 
 void IcmpPort::ReadLoop(ReadMode mode) {
     while (ReadRoundMayStart(mode)) {
@@ -131,34 +124,24 @@ bool IcmpPort::Deliver(std::string_view message, uint32_t address) {
 }
 
 void IcmpPort::RaiseDataIn(std::string_view message, uint32_t address) {
-    bool converted = false;
+    std::string_view data = message.substr(kIcmpHeaderSize);
+    EventArgs args;
+    bool built = false;
     try {
-        std::string_view data = message.substr(kIcmpHeaderSize);
-        EventArgs args;
         args.AddI2(static_cast<uint8_t>(message[0]));
         args.AddI2(static_cast<uint8_t>(message[1]));
         args.AddLatin1(data);
         args.AddI2(IcmpChecksumIntact(message) ? 1 : 0);
         args.AddLatin1(core_.DottedAddress(address));
-        converted = args.Value(2).bstrVal != nullptr && args.Value(4).bstrVal != nullptr;
-        if (converted) {
-            // Events may nest (a handler pumping messages); each restores the one it interrupted.
-            bool outerInDataIn = inDataIn_;
-            std::string_view outerData = currentData_;
-            inDataIn_ = true;
-            currentData_ = data;
-            FireEvent(kIcmpEventDataIn, &args);
-            inDataIn_ = outerInDataIn;
-            currentData_ = outerData;
-        }
+        built = args.Value(2).bstrVal != nullptr && args.Value(4).bstrVal != nullptr;
     } catch (const std::bad_alloc&) {
-        converted = false;
+        built = false;
     }
-    if (!converted) RaiseErrorEvent(kOutOfMemoryInEvent, "Out of memory while firing DataIn.");
+    SocketControl::RaiseDataIn(kIcmpEventDataIn, args, built, data);
 }
 
 int IcmpPort::Send(std::string_view data) {
-    if (!core_.IsOpen()) return Fail(kIcmpNotActive);
+    if (!core_.IsOpen()) return Fail(kSocketNotActive);
     if (data.size() > maxMessageSize_) return Fail(kIcmpMessageTooLong);
     const WinsockApi* ws = core_.Api();
     if (ws == nullptr) return WSANOTINITIALISED;
@@ -170,96 +153,21 @@ int IcmpPort::Send(std::string_view data) {
     } catch (const std::bad_alloc&) {
         return kCodeOutOfMemory;
     }
-    int length = static_cast<int>(message.size());  // at most 65535 bytes
-    int sent;
-    if (useConnection_) {
-        sent = ws->send(core_.Socket(), message.data(), length, 0);
-    } else {
-        WS_sockaddr_in to{};
-        to.sin_family = WS_AF_INET;
-        to.sin_addr.s_addr = remoteAddress_;
-        sent = ws->sendto(core_.Socket(), message.data(), length, 0, reinterpret_cast<const WS_sockaddr*>(&to), sizeof to);
-    }
-    return sent == SOCKET_ERROR ? ws->WSAGetLastError() : 0;
+    return SendTo(*ws, message, RemoteName());
 }
 
-HRESULT IcmpPort::get_AcceptData(VARIANT_BOOL* value) {
-    if (!UserMode()) return ReportGuard(PropertyGuard::kRuntimeOnly, HelpOf(kIcmpDispAcceptData));
-    return OutBool(core_.AcceptData(), value);
+HRESULT IcmpPort::get_LocalHost(BSTR* value) {
+    return OutText(core_.LocalHostText(), value, HelpOf(kIcmpDispLocalHost));
 }
 
-HRESULT IcmpPort::put_AcceptData(VARIANT_BOOL value) {
-    core_.ClearMessage();
-    core_.SetAcceptData(value != VARIANT_FALSE);
-    return S_OK;
+HRESULT IcmpPort::get_MaxMessageSize(int32_t* value) {
+    return OutValue(static_cast<int32_t>(maxMessageSize_), value);
 }
-
-HRESULT IcmpPort::get_Active(VARIANT_BOOL* value) {
-    if (!UserMode()) return ReportGuard(PropertyGuard::kRuntimeOnly, HelpOf(kIcmpDispActive));
-    return OutBool(core_.IsOpen(), value);
-}
-
-HRESULT IcmpPort::put_Active(VARIANT_BOOL value) {
-    Hold();  // closing raises DataIn for what is queued; a handler may let go of this control
-    core_.ClearMessage();
-    int code = value != VARIANT_FALSE ? Open() : CloseSocket();
-    HRESULT hr = Report(code, HelpOf(kIcmpDispActive));
-    Unhold();
-    return hr;
-}
-
-HRESULT IcmpPort::get_DataToSend(BSTR* value) {
-    if (value != nullptr) *value = nullptr;
-    return ReportGuard(PropertyGuard::kWriteOnly, HelpOf(kIcmpDispDataToSend));
-}
-
-HRESULT IcmpPort::put_DataToSend(BSTR value) {
-    core_.ClearMessage();
-    std::string bytes;
-    int code = TextArgument(value, &bytes);
-    if (code == 0) code = Send(bytes);
-    return Report(code, HelpOf(kIcmpDispDataToSend));
-}
-
-HRESULT IcmpPort::get_DontRoute(VARIANT_BOOL* value) {
-    if (!UserMode()) return ReportGuard(PropertyGuard::kRuntimeOnly, HelpOf(kIcmpDispDontRoute));
-    return OutBool(dontRoute_, value);
-}
-
-HRESULT IcmpPort::put_DontRoute(VARIANT_BOOL value) {
-    dontRoute_ = value != VARIANT_FALSE;
-    return PutSocketOption(WS_SO_DONTROUTE, dontRoute_ ? 1 : 0, HelpOf(kIcmpDispDontRoute));
-}
-
-HRESULT IcmpPort::PutSocketOption(int option, int32_t value, uint32_t helpContext) {
-    core_.ClearMessage();
-    return Report(core_.SetOption(WS_SOL_SOCKET, option, value), helpContext);
-}
-
-HRESULT IcmpPort::get_InBufferSize(int32_t* value) { return OutValue(inBufferSize_, value); }
-
-HRESULT IcmpPort::put_InBufferSize(int32_t value) {
-    inBufferSize_ = value;  // kept as asked even when the socket refuses it
-    MarkDirty();
-    return PutSocketOption(WS_SO_RCVBUF, value, HelpOf(kIcmpDispInBufferSize));
-}
-
-HRESULT IcmpPort::get_LocalHost(BSTR* value) { return OutText(core_.LocalHostText(), value, HelpOf(kIcmpDispLocalHost)); }
-
-HRESULT IcmpPort::put_LocalHost(BSTR value) {
-    core_.ClearMessage();
-    if (core_.IsOpen()) return Report(Fail(kIcmpLocalHostActive), HelpOf(kIcmpDispLocalHost));
-    std::string text;
-    int code = TextArgument(value, &text);
-    if (code == 0) code = core_.SetLocalHost(text);
-    return Report(code, HelpOf(kIcmpDispLocalHost));
-}
-
-HRESULT IcmpPort::get_MaxMessageSize(int32_t* value) { return OutValue(static_cast<int32_t>(maxMessageSize_), value); }
 
 HRESULT IcmpPort::put_MaxMessageSize(int32_t value) {
     core_.ClearMessage();
-    if (core_.IsOpen()) return Report(Fail(kIcmpMaxMessageSizeActive), HelpOf(kIcmpDispMaxMessageSize));
+    if (core_.IsOpen())
+        return Report(Fail(kIcmpMaxMessageSizeActive), HelpOf(kIcmpDispMaxMessageSize));
     // The message (header and data) is kept to 16 bits like every buffer capacity; a size that
     // leaves no room for the header would read back negative, so it is refused.
     uint16_t capacity = static_cast<uint16_t>(static_cast<uint32_t>(value) + kIcmpHeaderSize);
@@ -275,7 +183,9 @@ HRESULT IcmpPort::put_MaxMessageSize(int32_t value) {
     return S_OK;
 }
 
-HRESULT IcmpPort::get_MessageSubType(int16_t* value) { return OutValue(static_cast<int16_t>(messageCode_), value); }
+HRESULT IcmpPort::get_MessageSubType(int16_t* value) {
+    return OutValue(static_cast<int16_t>(messageCode_), value);
+}
 
 HRESULT IcmpPort::put_MessageSubType(int16_t value) {
     core_.ClearMessage();
@@ -284,7 +194,9 @@ HRESULT IcmpPort::put_MessageSubType(int16_t value) {
     return S_OK;
 }
 
-HRESULT IcmpPort::get_MessageType(int16_t* value) { return OutValue(static_cast<int16_t>(messageType_), value); }
+HRESULT IcmpPort::get_MessageType(int16_t* value) {
+    return OutValue(static_cast<int16_t>(messageType_), value);
+}
 
 HRESULT IcmpPort::put_MessageType(int16_t value) {
     core_.ClearMessage();
@@ -292,37 +204,6 @@ HRESULT IcmpPort::put_MessageType(int16_t value) {
     MarkDirty();
     return S_OK;
 }
-
-HRESULT IcmpPort::get_OutBufferSize(int32_t* value) { return OutValue(outBufferSize_, value); }
-
-HRESULT IcmpPort::put_OutBufferSize(int32_t value) {
-    outBufferSize_ = value;  // kept as asked even when the socket refuses it
-    MarkDirty();
-    return PutSocketOption(WS_SO_SNDBUF, value, HelpOf(kIcmpDispOutBufferSize));
-}
-
-HRESULT IcmpPort::get_RemoteHost(BSTR* value) {
-    return OutText(remoteAddress_ != 0 ? core_.DottedAddress(remoteAddress_) : std::string(), value,
-                   HelpOf(kIcmpDispRemoteHost));
-}
-
-HRESULT IcmpPort::put_RemoteHost(BSTR value) {
-    core_.ClearMessage();
-    if (core_.IsOpen() && useConnection_) return Report(Fail(kIcmpRemoteHostConnected), HelpOf(kIcmpDispRemoteHost));
-    std::string text;
-    int code = TextArgument(value, &text);
-    if (code != 0) return Report(code, HelpOf(kIcmpDispRemoteHost));
-    MarkDirty();
-    code = core_.ResolveRemoteHost(text, &remoteAddress_);
-    return Report(code, HelpOf(kIcmpDispRemoteHost));
-}
-
-HRESULT IcmpPort::get_SocketHandle(int32_t* value) {
-    if (!UserMode()) return ReportGuard(PropertyGuard::kRuntimeOnly, HelpOf(kIcmpDispSocketHandle));
-    return OutValue(core_.IsOpen() ? static_cast<int32_t>(core_.Socket()) : -1, value);
-}
-
-HRESULT IcmpPort::put_SocketHandle(int32_t) { return ReportGuard(PropertyGuard::kReadOnly, HelpOf(kIcmpDispSocketHandle)); }
 
 HRESULT IcmpPort::get_TimeToLive(int32_t* value) {
     if (!UserMode()) return ReportGuard(PropertyGuard::kRuntimeOnly, HelpOf(kIcmpDispTimeToLive));
@@ -340,36 +221,8 @@ HRESULT IcmpPort::put_TimeToLive(int32_t value) {
     return Report(code, HelpOf(kIcmpDispTimeToLive));
 }
 
-HRESULT IcmpPort::get_UseConnection(VARIANT_BOOL* value) { return OutBool(useConnection_, value); }
-
-HRESULT IcmpPort::put_UseConnection(VARIANT_BOOL value) {
-    core_.ClearMessage();
-    if (core_.IsOpen()) return Report(Fail(kIcmpUseConnectionActive), HelpOf(kIcmpDispUseConnection));
-    useConnection_ = value != VARIANT_FALSE;
-    MarkDirty();
-    return S_OK;
-}
-
-HRESULT IcmpPort::get_DataToSendB(VARIANT* value) {
-    if (value != nullptr) VariantInit(value);
-    if (!UserMode()) return ReportGuard(PropertyGuard::kRuntimeOnly, kHelpDataToSendB);
-    return ReportGuard(PropertyGuard::kWriteOnly, kHelpDataToSendB);
-}
-
-HRESULT IcmpPort::put_DataToSendB(VARIANT value) {
-    core_.ClearMessage();
-    std::string bytes;
-    if (!BytesOfByteArray(value, &bytes)) return ReportGuard(PropertyGuard::kByteArray, kHelpDataToSendB);
-    return Report(Send(bytes), kHelpDataToSendB);
-}
-
 HRESULT IcmpPort::get_DataInMessageDataB(VARIANT* value) {
-    if (value == nullptr) return E_POINTER;
-    VariantInit(value);
-    if (!UserMode()) return ReportGuard(PropertyGuard::kRuntimeOnly, kIcmpHelpDataInMessageDataB);
-    if (!inDataIn_) return S_OK;
-    if (!ByteVariantArray(currentData_, value)) return ReportCode(kCodeOutOfMemory, nullptr, kIcmpHelpDataInMessageDataB);
-    return S_OK;
+    return GetCurrentData(value, kIcmpHelpDataInMessageDataB);
 }
 
 HRESULT IcmpPort::put_DataInMessageDataB(VARIANT) {

@@ -8,10 +8,14 @@
 
 namespace quenda {
 
-inline constexpr CLSID CLSID_ICMPPort = {0x7C41E2A1, 0x3D95, 0x4B6A, {0x9E, 0x17, 0x50, 0x65, 0x6C, 0x6C, 0x69, 0x01}};
-inline constexpr IID IID_IICMPPort = {0x7C41E2A2, 0x3D95, 0x4B6A, {0x9E, 0x17, 0x50, 0x65, 0x6C, 0x6C, 0x69, 0x02}};
-inline constexpr IID DIID__IICMPPortEvents = {0x7C41E2A3, 0x3D95, 0x4B6A, {0x9E, 0x17, 0x50, 0x65, 0x6C, 0x6C, 0x69, 0x03}};
-inline constexpr GUID LIBID_ICMPPORTLib = {0x7C41E2A4, 0x3D95, 0x4B6A, {0x9E, 0x17, 0x50, 0x65, 0x6C, 0x6C, 0x69, 0x04}};
+inline constexpr CLSID CLSID_ICMPPort = {
+    0x7C41E2A1, 0x3D95, 0x4B6A, {0x9E, 0x17, 0x50, 0x65, 0x6C, 0x6C, 0x69, 0x01}};
+inline constexpr IID IID_IICMPPort = {
+    0x7C41E2A2, 0x3D95, 0x4B6A, {0x9E, 0x17, 0x50, 0x65, 0x6C, 0x6C, 0x69, 0x02}};
+inline constexpr IID DIID__IICMPPortEvents = {
+    0x7C41E2A3, 0x3D95, 0x4B6A, {0x9E, 0x17, 0x50, 0x65, 0x6C, 0x6C, 0x69, 0x03}};
+inline constexpr GUID LIBID_ICMPPORTLib = {
+    0x7C41E2A4, 0x3D95, 0x4B6A, {0x9E, 0x17, 0x50, 0x65, 0x6C, 0x6C, 0x69, 0x04}};
 
 inline constexpr char16_t kIcmpPortProgId[] = u"ICMPPort.ICMPPort.1";
 inline constexpr char16_t kIcmpPortIndependentProgId[] = u"ICMPPort.ICMPPort";
@@ -19,28 +23,28 @@ inline constexpr char16_t kIcmpPortIndependentProgId[] = u"ICMPPort.ICMPPort";
 inline constexpr char kIcmpPortLibraryName[] = "libpellin.so";
 
 enum IcmpPortDispid : DISPID {
-    kIcmpDispAcceptData = 1,       // BOOL, run time only
-    kIcmpDispActive = 2,           // BOOL, run time only; True while the socket is open
-    kIcmpDispDataToSend = 3,       // BSTR, write-only: each set sends one ICMP message
-    kIcmpDispDontRoute = 4,        // BOOL, run time only
-    kIcmpDispInBufferSize = 5,     // I4
-    kIcmpDispLocalHost = 6,        // BSTR
-    kIcmpDispMaxMessageSize = 7,   // I4: data bytes of the largest message, 0-65531
-    kIcmpDispMessageSubType = 8,   // I2, 0-255: ICMP code of messages sent
-    kIcmpDispMessageType = 9,      // I2, 0-255: ICMP type of messages sent
-    kIcmpDispOutBufferSize = 10,   // I4
-    kIcmpDispRemoteHost = 11,      // BSTR, dotted
-    kIcmpDispSocketHandle = 12,    // I4, run time only, read-only
-    kIcmpDispTimeToLive = 13,      // I4, run time only; 0 leaves the system's default
-    kIcmpDispUseConnection = 14,   // BOOL
-    kIcmpDispWinsockInfo = 15,     // BSTR, read-only
-    kIcmpDispWinsockLoaded = 16,   // BOOL
+    kIcmpDispAcceptData = 1,               // BOOL, run time only
+    kIcmpDispActive = 2,                   // BOOL, run time only; True while the socket is open
+    kIcmpDispDataToSend = 3,               // BSTR, write-only: each set sends one ICMP message
+    kIcmpDispDontRoute = 4,                // BOOL, run time only
+    kIcmpDispInBufferSize = 5,             // I4
+    kIcmpDispLocalHost = 6,                // BSTR
+    kIcmpDispMaxMessageSize = 7,           // I4: data bytes of the largest message, 0-65531
+    kIcmpDispMessageSubType = 8,           // I2, 0-255: ICMP code of messages sent
+    kIcmpDispMessageType = 9,              // I2, 0-255: ICMP type of messages sent
+    kIcmpDispOutBufferSize = 10,           // I4
+    kIcmpDispRemoteHost = 11,              // BSTR, dotted
+    kIcmpDispSocketHandle = 12,            // I4, run time only, read-only
+    kIcmpDispTimeToLive = 13,              // I4, run time only; 0 leaves the system's default
+    kIcmpDispUseConnection = 14,           // BOOL
+    kIcmpDispWinsockInfo = 15,             // BSTR, read-only
+    kIcmpDispWinsockLoaded = 16,           // BOOL
     kIcmpDispWinsockMaxDatagramSize = 17,  // I4, read-only, run time only
     kIcmpDispWinsockMaxSockets = 18,       // I4, read-only, run time only
-    kIcmpDispWinsockPath = 19,     // BSTR, run time only
-    kIcmpDispWinsockStatus = 20,   // BSTR, read-only
-    kIcmpDispDataToSendB = 21,     // VARIANT (1-D byte or variant array), write-only
-    kIcmpDispDataInMessageDataB = 22,  // VARIANT, read-only: the data of the running DataIn
+    kIcmpDispWinsockPath = 19,             // BSTR, run time only
+    kIcmpDispWinsockStatus = 20,           // BSTR, read-only
+    kIcmpDispDataToSendB = 21,             // VARIANT (1-D byte or variant array), write-only
+    kIcmpDispDataInMessageDataB = 22,      // VARIANT, read-only: the data of the running DataIn
     kIcmpDispOnStartPage = 0x60020030,
     kIcmpDispOnEndPage = 0x60020031,
 };
@@ -70,7 +74,7 @@ inline constexpr int kIcmpMessageTooShort = 119;  // raised by the Error event o
 
 // The dual interface, in type-library order.
 class IICMPPort : public IDispatch {
-public:
+  public:
     virtual HRESULT get_AcceptData(VARIANT_BOOL* value) = 0;
     virtual HRESULT put_AcceptData(VARIANT_BOOL value) = 0;
     virtual HRESULT get_Active(VARIANT_BOOL* value) = 0;
@@ -121,7 +125,7 @@ public:
     virtual HRESULT OnStartPage(IUnknown* page) = 0;
     virtual HRESULT OnEndPage() = 0;
 
-protected:
+  protected:
     ~IICMPPort() = default;
 };
 

@@ -12,11 +12,15 @@ bool BytesOfByteArray(const VARIANT& argument, std::string* bytes) {
     const VARIANT* value = &argument;
     if (value->vt == (VT_BYREF | VT_VARIANT) && value->pvarVal != nullptr) value = value->pvarVal;
     if ((value->vt & VT_ARRAY) == 0) return false;
-    SAFEARRAY* array = (value->vt & VT_BYREF) ? (value->pparray ? *value->pparray : nullptr) : value->parray;
+    SAFEARRAY* array =
+        (value->vt & VT_BYREF) ? (value->pparray ? *value->pparray : nullptr) : value->parray;
     VARTYPE element = value->vt & VT_TYPEMASK;
-    if (array == nullptr || SafeArrayGetDim(array) != 1 || (element != VT_UI1 && element != VT_VARIANT)) return false;
+    if (array == nullptr || SafeArrayGetDim(array) != 1 ||
+        (element != VT_UI1 && element != VT_VARIANT))
+        return false;
     // The element size must agree with the declared type, or the walk below would overrun.
-    if ((element == VT_UI1 && array->cbElements != 1) || (element == VT_VARIANT && array->cbElements != sizeof(VARIANT))) {
+    if ((element == VT_UI1 && array->cbElements != 1) ||
+        (element == VT_VARIANT && array->cbElements != sizeof(VARIANT))) {
         return false;
     }
     uint32_t count = array->rgsabound[0].cElements;

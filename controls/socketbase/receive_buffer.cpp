@@ -17,7 +17,9 @@ bool ReceiveBuffer::SetCapacity(uint16_t capacity) {
 
 void ReceiveBuffer::SetCount(int received) {
     offset_ = 0;
-    count_ = received <= 0 ? 0 : received >= capacity_ ? capacity_ : static_cast<uint16_t>(received);
+    count_ = received <= 0           ? 0
+             : received >= capacity_ ? capacity_
+                                     : static_cast<uint16_t>(received);
 }
 
 }  // namespace quenda

@@ -8,7 +8,7 @@
 namespace quenda {
 
 class ReceiveBuffer {
-public:
+  public:
     ReceiveBuffer() = default;
 
     // Gives the buffer a new capacity (0-65535); the same capacity only empties it. Returns
@@ -26,7 +26,7 @@ public:
         return area_ ? std::string_view(area_.get() + offset_, count_) : std::string_view();
     }
 
-private:
+  private:
     std::unique_ptr<char[]> area_;  // capacity_ + 1 bytes
     uint16_t capacity_ = 0;
     uint16_t offset_ = 0;  // first byte held

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "controls/socketbase/com_error.h"
+#include "controls/kit/com_error.h"
 #include "controls/socketbase/socket_window.h"
 #include "platform/winmsg/message_queue.h"
 #include "platform/winmsg/window.h"
@@ -26,7 +26,8 @@ SocketCore::SocketCore(SocketBehaviour* behaviour, UINT notifyMessage, WinsockSt
 }
 
 SocketCore::~SocketCore() {
-    if (const WinsockApi* ws = Api(); ws != nullptr && ws->WSAIsBlocking()) ws->WSACancelBlockingCall();
+    if (const WinsockApi* ws = Api(); ws != nullptr && ws->WSAIsBlocking())
+        ws->WSACancelBlockingCall();
     CloseHandle();
     DestroySocketWindow(window_);
 }
@@ -61,7 +62,8 @@ int SocketCore::ResolveAddress(std::string_view text, uint32_t* address) const {
         return 0;
     }
     WS_hostent* host = ws->gethostbyname(name.c_str());
-    if (host == nullptr || host->h_addr_list == nullptr || host->h_addr_list[0] == nullptr || host->h_length != 4) {
+    if (host == nullptr || host->h_addr_list == nullptr || host->h_addr_list[0] == nullptr ||
+        host->h_length != 4) {
         int error = ws->WSAGetLastError();
         return error != 0 ? error : WSAHOST_NOT_FOUND;
     }
@@ -92,7 +94,8 @@ int SocketCore::SetOption(int level, int option, int32_t value) {
     if (!IsOpen()) return 0;
     const WinsockApi* ws = Api();
     if (ws == nullptr) return WSANOTINITIALISED;
-    int result = ws->setsockopt(socket_, level, option, reinterpret_cast<const char*>(&value), sizeof value);
+    int result =
+        ws->setsockopt(socket_, level, option, reinterpret_cast<const char*>(&value), sizeof value);
     return result == SOCKET_ERROR ? ws->WSAGetLastError() : 0;
 }
 
@@ -101,7 +104,9 @@ bool SocketCore::GetOption(int level, int option, int32_t* value) const {
     if (!IsOpen() || ws == nullptr) return false;
     int32_t read = 0;
     int length = sizeof read;
-    if (ws->getsockopt(socket_, level, option, reinterpret_cast<char*>(&read), &length) == SOCKET_ERROR) return false;
+    if (ws->getsockopt(socket_, level, option, reinterpret_cast<char*>(&read), &length) ==
+        SOCKET_ERROR)
+        return false;
     *value = read;
     return true;
 }
@@ -118,7 +123,8 @@ std::string SocketCore::LocalHostText() const {
     if (localAddress_ != 0) return DottedAddress(localAddress_).substr(0, kMaxHostText);
     const WinsockApi* ws = Api();
     char name[kMaxHostText + 1] = {};
-    if (ws != nullptr && ws->gethostname(name, sizeof name - 1) == 0) return std::string(name, ::strnlen(name, kMaxHostText));
+    if (ws != nullptr && ws->gethostname(name, sizeof name - 1) == 0)
+        return std::string(name, ::strnlen(name, kMaxHostText));
     return ComponentCodeText(LastWinsockError());
 }
 

@@ -25,7 +25,7 @@ enum class ReadMode {
 
 // What the component does with its socket; the core calls it from notifications.
 class SocketBehaviour {
-public:
+  public:
     // Reads and delivers what is queued (the component's read loop).
     virtual void ReadLoop(ReadMode mode) = 0;
     // The component's closing, as Active = False does it; returns its code.
@@ -35,12 +35,12 @@ public:
     virtual void Hold() = 0;
     virtual void Unhold() = 0;
 
-protected:
+  protected:
     ~SocketBehaviour() = default;
 };
 
 class SocketCore {
-public:
+  public:
     // Creates the hidden window, takes a hold of winsock (loading it) and a 2048-byte
     // receive buffer. behaviour and winsock must outlive the core.
     SocketCore(SocketBehaviour* behaviour, UINT notifyMessage, WinsockState& winsock);
@@ -130,7 +130,7 @@ public:
     // "Interrupted"; anything else is dispatched.
     void DoEvents();
 
-private:
+  private:
     SocketBehaviour* behaviour_;
     WinsockState& winsock_;
     UINT notifyMessage_;
@@ -139,8 +139,8 @@ private:
     bool winsockLoaded_ = false;          // this instance holds a load
     uint32_t localAddress_ = 0;           // network order, 0 = any
     SOCKET socket_ = INVALID_SOCKET;
-    bool inEvent_ = false;                // a read notification is raising events
-    bool closePending_ = false;           // Active = False came while in-event
+    bool inEvent_ = false;       // a read notification is raising events
+    bool closePending_ = false;  // Active = False came while in-event
     bool acceptData_ = true;
     ReceiveBuffer buffer_;
 };

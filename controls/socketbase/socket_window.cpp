@@ -17,7 +17,8 @@ LRESULT SocketWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
     SocketBehaviour* owner = core->Behaviour();
     owner->Hold();
     LRESULT result = 0;
-    if (!core->HandleMessage(message, wParam, lParam, &result)) result = DefWindowProcA(hwnd, message, wParam, lParam);
+    if (!core->HandleMessage(message, wParam, lParam, &result))
+        result = DefWindowProcA(hwnd, message, wParam, lParam);
     owner->Unhold();
     return result;
 }
@@ -33,7 +34,8 @@ HWND CreateSocketWindow(SocketCore* core, WinsockState& winsock) {
         windowClass.lpszClassName = kSocketWindowClass;
         winsock.windowClassRegistered = RegisterClassA(&windowClass) != 0;
         // Another state of the same module may have registered it first; its windows work too.
-        if (!winsock.windowClassRegistered && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+        if (!winsock.windowClassRegistered && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+            return nullptr;
     }
     HWND window = CreateWindowA(kSocketWindowClass, "", winsock.WindowInstance(), nullptr);
     if (window != nullptr) SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(core));
@@ -46,6 +48,8 @@ void DestroySocketWindow(HWND window) {
     DestroyWindow(window);
 }
 
-void UnregisterSocketWindowClass(void* instance) { UnregisterClassA(kSocketWindowClass, instance); }
+void UnregisterSocketWindowClass(void* instance) {
+    UnregisterClassA(kSocketWindowClass, instance);
+}
 
 }  // namespace quenda

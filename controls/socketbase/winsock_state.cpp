@@ -4,10 +4,10 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 
 #include "controls/socketbase/socket_window.h"
 
@@ -29,7 +29,8 @@ std::string FullName(const char* name) {
 }  // namespace
 
 WinsockState::WinsockState(std::string defaultPath)
-    : defaultPath_(std::move(defaultPath)), windowInstance_(ModuleBase(reinterpret_cast<const void*>(&LibraryWinsockState))) {
+    : defaultPath_(std::move(defaultPath)),
+      windowInstance_(ModuleBase(reinterpret_cast<const void*>(&LibraryWinsockState))) {
     std::memset(&data_, 0, sizeof data_);
     std::strcpy(data_.szSystemStatus, "Down");
     SetPath("");
@@ -47,7 +48,8 @@ bool WinsockState::Load() {
         return false;
     }
     Dl_info info{};
-    if (::dladdr(reinterpret_cast<const void*>(loaded.WSAStartup), &info) != 0 && info.dli_fname != nullptr) {
+    if (::dladdr(reinterpret_cast<const void*>(loaded.WSAStartup), &info) != 0 &&
+        info.dli_fname != nullptr) {
         modulePath_ = FullName(info.dli_fname);
     }
     if (loadCount_++ == 0) {
@@ -69,11 +71,13 @@ bool WinsockState::Load() {
 }
 
 std::string WinsockState::Description() const {
-    return std::string(data_.szDescription, ::strnlen(data_.szDescription, sizeof data_.szDescription));
+    return std::string(data_.szDescription,
+                       ::strnlen(data_.szDescription, sizeof data_.szDescription));
 }
 
 std::string WinsockState::SystemStatus() const {
-    return std::string(data_.szSystemStatus, ::strnlen(data_.szSystemStatus, sizeof data_.szSystemStatus));
+    return std::string(data_.szSystemStatus,
+                       ::strnlen(data_.szSystemStatus, sizeof data_.szSystemStatus));
 }
 
 void WinsockState::SetPath(std::string_view path) {
@@ -94,7 +98,8 @@ void WinsockState::SetDescription(std::string_view text) {
 
 WinsockState& LibraryWinsockState() {
     // Hidden inside each control library, so each library keeps its own.
-    static WinsockState state(WinsockPathBeside(reinterpret_cast<const void*>(&LibraryWinsockState)));
+    static WinsockState state(
+        WinsockPathBeside(reinterpret_cast<const void*>(&LibraryWinsockState)));
     return state;
 }
 

@@ -23,7 +23,7 @@ inline constexpr char kWinsockIncompatibleText[] = "Incompatible Winsock version
 // One per control library per process (LibraryWinsockState). The library file, once loaded,
 // stays loaded and started: nothing ever calls WSACleanup or unloads it.
 class WinsockState {
-public:
+  public:
     // Nothing loaded: empty description, status "Down", path = defaultPath.
     explicit WinsockState(std::string defaultPath);
     ~WinsockState();
@@ -57,7 +57,7 @@ public:
     void* WindowInstance() const { return windowInstance_; }
     bool windowClassRegistered = false;
 
-private:
+  private:
     void SetDescription(std::string_view text);
 
     std::string defaultPath_;  // libwsock32.so beside the library
@@ -67,7 +67,7 @@ private:
     WSADATA data_;             // start-up record; its description doubles as the failure text
     WinsockApi api_;           // resolved at the first load
     bool resolved_ = false;
-    void* windowInstance_;     // this library's module base, the instance of its window class
+    void* windowInstance_;  // this library's module base, the instance of its window class
 };
 
 // The state of the control library this code is linked into, made on first use.

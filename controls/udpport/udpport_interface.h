@@ -8,10 +8,14 @@
 
 namespace quenda {
 
-inline constexpr CLSID CLSID_UDPPort = {0x3B8C5A11, 0x64D2, 0x4F0E, {0x8A, 0x31, 0x51, 0x75, 0x65, 0x6E, 0x64, 0x01}};
-inline constexpr IID IID_IUDPPort = {0x3B8C5A12, 0x64D2, 0x4F0E, {0x8A, 0x31, 0x51, 0x75, 0x65, 0x6E, 0x64, 0x02}};
-inline constexpr IID DIID__IUDPPortEvents = {0x3B8C5A13, 0x64D2, 0x4F0E, {0x8A, 0x31, 0x51, 0x75, 0x65, 0x6E, 0x64, 0x03}};
-inline constexpr GUID LIBID_UDPPORTLib = {0x3B8C5A14, 0x64D2, 0x4F0E, {0x8A, 0x31, 0x51, 0x75, 0x65, 0x6E, 0x64, 0x04}};
+inline constexpr CLSID CLSID_UDPPort = {
+    0x3B8C5A11, 0x64D2, 0x4F0E, {0x8A, 0x31, 0x51, 0x75, 0x65, 0x6E, 0x64, 0x01}};
+inline constexpr IID IID_IUDPPort = {
+    0x3B8C5A12, 0x64D2, 0x4F0E, {0x8A, 0x31, 0x51, 0x75, 0x65, 0x6E, 0x64, 0x02}};
+inline constexpr IID DIID__IUDPPortEvents = {
+    0x3B8C5A13, 0x64D2, 0x4F0E, {0x8A, 0x31, 0x51, 0x75, 0x65, 0x6E, 0x64, 0x03}};
+inline constexpr GUID LIBID_UDPPORTLib = {
+    0x3B8C5A14, 0x64D2, 0x4F0E, {0x8A, 0x31, 0x51, 0x75, 0x65, 0x6E, 0x64, 0x04}};
 
 inline constexpr char16_t kUdpPortProgId[] = u"UDPPort.UDPPort.1";
 inline constexpr char16_t kUdpPortIndependentProgId[] = u"UDPPort.UDPPort";
@@ -19,35 +23,35 @@ inline constexpr char16_t kUdpPortIndependentProgId[] = u"UDPPort.UDPPort";
 inline constexpr char kUdpPortLibraryName[] = "libtarnel.so";
 
 enum UdpPortDispid : DISPID {
-    kUdpDispAcceptData = 1,        // BOOL, run time only
-    kUdpDispActive = 2,            // BOOL, run time only; True while a socket is open
-    kUdpDispDataToSend = 3,        // BSTR, write-only: each set sends one datagram
-    kUdpDispDontRoute = 4,         // BOOL, run time only
-    kUdpDispInBufferSize = 5,      // I4
-    kUdpDispLocalHost = 6,         // BSTR
-    kUdpDispLocalPort = 7,         // I4, 0-65535
-    kUdpDispMaxPacketSize = 8,     // I4, 0-65535
-    kUdpDispOutBufferSize = 9,     // I4
-    kUdpDispRemoteHost = 10,       // BSTR, dotted
-    kUdpDispRemotePort = 11,       // I4, 0-65535
-    kUdpDispShareLocalPort = 12,   // BOOL, run time only
-    kUdpDispSocketHandle = 13,     // I4, run time only, read-only
-    kUdpDispUseConnection = 14,    // BOOL
-    kUdpDispWinsockInfo = 15,      // BSTR, read-only
-    kUdpDispWinsockLoaded = 16,    // BOOL
+    kUdpDispAcceptData = 1,               // BOOL, run time only
+    kUdpDispActive = 2,                   // BOOL, run time only; True while a socket is open
+    kUdpDispDataToSend = 3,               // BSTR, write-only: each set sends one datagram
+    kUdpDispDontRoute = 4,                // BOOL, run time only
+    kUdpDispInBufferSize = 5,             // I4
+    kUdpDispLocalHost = 6,                // BSTR
+    kUdpDispLocalPort = 7,                // I4, 0-65535
+    kUdpDispMaxPacketSize = 8,            // I4, 0-65535
+    kUdpDispOutBufferSize = 9,            // I4
+    kUdpDispRemoteHost = 10,              // BSTR, dotted
+    kUdpDispRemotePort = 11,              // I4, 0-65535
+    kUdpDispShareLocalPort = 12,          // BOOL, run time only
+    kUdpDispSocketHandle = 13,            // I4, run time only, read-only
+    kUdpDispUseConnection = 14,           // BOOL
+    kUdpDispWinsockInfo = 15,             // BSTR, read-only
+    kUdpDispWinsockLoaded = 16,           // BOOL
     kUdpDispWinsockMaxDatagramSize = 17,  // I4, read-only, run time only
     kUdpDispWinsockMaxSockets = 18,       // I4, read-only, run time only
-    kUdpDispWinsockPath = 19,      // BSTR, run time only
-    kUdpDispWinsockStatus = 20,    // BSTR, read-only
-    kUdpDispDataToSendB = 21,      // VARIANT (1-D byte or variant array), write-only
-    kUdpDispDataInDatagramB = 22,  // VARIANT, read-only: the datagram of the running DataIn
+    kUdpDispWinsockPath = 19,             // BSTR, run time only
+    kUdpDispWinsockStatus = 20,           // BSTR, read-only
+    kUdpDispDataToSendB = 21,             // VARIANT (1-D byte or variant array), write-only
+    kUdpDispDataInDatagramB = 22,         // VARIANT, read-only: the datagram of the running DataIn
     kUdpDispOnStartPage = 0x60020030,
     kUdpDispOnEndPage = 0x60020031,
 };
 
 enum UdpPortEventDispid : DISPID {
-    kUdpEventDataIn = 1,       // Datagram (BSTR), SourceAddress (BSTR), SourcePort (I2), by reference
-    kUdpEventError = 2,        // ErrorCode (I2), Description (BSTR), by reference
+    kUdpEventDataIn = 1,  // Datagram (BSTR), SourceAddress (BSTR), SourcePort (I2), by reference
+    kUdpEventError = 2,   // ErrorCode (I2), Description (BSTR), by reference
     kUdpEventReadyToSend = 3,  // none
 };
 
@@ -75,7 +79,7 @@ inline constexpr int HostErrorNumber(HRESULT hr) {
 
 // The dual interface, in type-library order.
 class IUDPPort : public IDispatch {
-public:
+  public:
     virtual HRESULT get_AcceptData(VARIANT_BOOL* value) = 0;
     virtual HRESULT put_AcceptData(VARIANT_BOOL value) = 0;
     virtual HRESULT get_Active(VARIANT_BOOL* value) = 0;
@@ -126,7 +130,7 @@ public:
     virtual HRESULT OnStartPage(IUnknown* page) = 0;
     virtual HRESULT OnEndPage() = 0;
 
-protected:
+  protected:
     ~IUDPPort() = default;
 };
 

@@ -18,6 +18,14 @@ void EventArgs::AddI2(int16_t value) {
     values_.push_back(v);
 }
 
+void EventArgs::AddR4(float value) {
+    auto* v = new VARIANT;
+    VariantInit(v);
+    v->vt = VT_R4;
+    v->fltVal = value;
+    values_.push_back(v);
+}
+
 void EventArgs::AddI4(int32_t value) {
     auto* v = new VARIANT;
     *v = MakeVariantI4(value);
@@ -51,10 +59,21 @@ void EventArgs::BuildParams(std::vector<VARIANT>* byRef, DISPPARAMS* params) {
         VARIANT* value = values_[i];
         r.vt = static_cast<VARTYPE>(value->vt | VT_BYREF);
         switch (value->vt) {
-            case VT_I2: r.piVal = &value->iVal; break;
-            case VT_I4: r.plVal = &value->lVal; break;
-            case VT_BOOL: r.pboolVal = &value->boolVal; break;
-            case VT_BSTR: r.pbstrVal = &value->bstrVal; break;
+            case VT_I2:
+                r.piVal = &value->iVal;
+                break;
+            case VT_I4:
+                r.plVal = &value->lVal;
+                break;
+            case VT_R4:
+                r.pfltVal = &value->fltVal;
+                break;
+            case VT_BOOL:
+                r.pboolVal = &value->boolVal;
+                break;
+            case VT_BSTR:
+                r.pbstrVal = &value->bstrVal;
+                break;
             default:
                 r.vt = VT_BYREF | VT_VARIANT;
                 r.pvarVal = value;
@@ -69,13 +88,16 @@ HRESULT InvokeEvent(IDispatch* sink, DISPID id, EventArgs* args) {
     std::vector<VARIANT> byRef;
     DISPPARAMS params{nullptr, nullptr, 0, 0};
     if (args != nullptr) args->BuildParams(&byRef, &params);
-    return sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    return sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                        nullptr, nullptr);
 }
 
 ConnectionPoint::ConnectionPoint(IConnectionPointContainer* container, const IID& eventIid)
     : container_(container), eventIid_(eventIid) {}
 
-ConnectionPoint::~ConnectionPoint() { DisconnectAll(); }
+ConnectionPoint::~ConnectionPoint() {
+    DisconnectAll();
+}
 
 HRESULT ConnectionPoint::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) return E_POINTER;
@@ -88,9 +110,13 @@ HRESULT ConnectionPoint::QueryInterface(REFIID iid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG ConnectionPoint::AddRef() { return container_->AddRef(); }
+ULONG ConnectionPoint::AddRef() {
+    return container_->AddRef();
+}
 
-ULONG ConnectionPoint::Release() { return container_->Release(); }
+ULONG ConnectionPoint::Release() {
+    return container_->Release();
+}
 
 HRESULT ConnectionPoint::GetConnectionInterface(IID* iid) {
     if (iid == nullptr) return E_POINTER;

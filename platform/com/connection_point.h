@@ -9,15 +9,17 @@
 
 namespace quenda {
 
-inline constexpr IID IID_IConnectionPointContainer = {0xB196B284, 0xBAB4, 0x101A, {0xB6, 0x9C, 0x00, 0xAA, 0x00, 0x34, 0x1D, 0x07}};
-inline constexpr IID IID_IConnectionPoint = {0xB196B286, 0xBAB4, 0x101A, {0xB6, 0x9C, 0x00, 0xAA, 0x00, 0x34, 0x1D, 0x07}};
+inline constexpr IID IID_IConnectionPointContainer = {
+    0xB196B284, 0xBAB4, 0x101A, {0xB6, 0x9C, 0x00, 0xAA, 0x00, 0x34, 0x1D, 0x07}};
+inline constexpr IID IID_IConnectionPoint = {
+    0xB196B286, 0xBAB4, 0x101A, {0xB6, 0x9C, 0x00, 0xAA, 0x00, 0x34, 0x1D, 0x07}};
 
 class IConnectionPointContainer;
 class IEnumConnections;
 class IEnumConnectionPoints;
 
 class IConnectionPoint : public IUnknown {
-public:
+  public:
     virtual HRESULT GetConnectionInterface(IID* iid) = 0;
     virtual HRESULT GetConnectionPointContainer(IConnectionPointContainer** container) = 0;
     // Connects sink (which must answer the event interface or IDispatch) and returns a
@@ -27,24 +29,24 @@ public:
     virtual HRESULT Unadvise(uint32_t cookie) = 0;
     virtual HRESULT EnumConnections(IEnumConnections** connections) = 0;
 
-protected:
+  protected:
     ~IConnectionPoint() = default;
 };
 
 class IConnectionPointContainer : public IUnknown {
-public:
+  public:
     virtual HRESULT EnumConnectionPoints(IEnumConnectionPoints** points) = 0;
     // The connection point for event interface iid; CONNECT_E_NOCONNECTION when there is none.
     virtual HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** point) = 0;
 
-protected:
+  protected:
     ~IConnectionPointContainer() = default;
 };
 
 // Values of one event's arguments, passed to each sink by reference. What a sink writes into
 // them is visible to the next sink and to the raiser, and freed with this object.
 class EventArgs {
-public:
+  public:
     EventArgs() = default;
     ~EventArgs();
     EventArgs(const EventArgs&) = delete;
@@ -52,6 +54,7 @@ public:
 
     void AddI2(int16_t value);
     void AddI4(int32_t value);
+    void AddR4(float value);
     void AddBool(bool value);
     // Copies the text (Latin-1 bytes or UTF-16) into a BSTR owned here.
     void AddLatin1(std::string_view bytes);
@@ -63,7 +66,7 @@ public:
     // Fills params with BYREF variants (last argument first) for one Invoke.
     void BuildParams(std::vector<VARIANT>* byRef, DISPPARAMS* params);
 
-private:
+  private:
     std::vector<VARIANT*> values_;  // owned, stable addresses for the references
 };
 
@@ -73,7 +76,7 @@ HRESULT InvokeEvent(IDispatch* sink, DISPID id, EventArgs* args);
 // The connection point of one event interface, embedded in the object that raises the
 // events; its references count on that object.
 class ConnectionPoint final : public IConnectionPoint {
-public:
+  public:
     ConnectionPoint(IConnectionPointContainer* container, const IID& eventIid);
     ~ConnectionPoint();
     ConnectionPoint(const ConnectionPoint&) = delete;
@@ -98,11 +101,11 @@ public:
     // Lets go of every sink (the object is going away).
     void DisconnectAll();
 
-private:
-    IConnectionPointContainer* container_;                   // the owning object, not counted
-    IID eventIid_;                                            // the event interface served
-    std::vector<std::pair<uint32_t, IDispatch*>> sinks_;      // cookie and counted sink
-    uint32_t nextCookie_ = 1;                                 // never 0
+  private:
+    IConnectionPointContainer* container_;                // the owning object, not counted
+    IID eventIid_;                                        // the event interface served
+    std::vector<std::pair<uint32_t, IDispatch*>> sinks_;  // cookie and counted sink
+    uint32_t nextCookie_ = 1;                             // never 0
 };
 
 }  // namespace quenda

@@ -94,12 +94,20 @@ TEST(QueryType, DefinedForShortAndOddMessages) {
                            "a" +
                            std::string("\0\x1c", 2)),
               "TYPE7168");
-    // The scan stops at the first zero octet, even inside a label.
-    EXPECT_EQ(GetQueryType(Header() + std::string("\x03"
-                                                  "a\0\0\x02"
-                                                  "b\0\0\x01",
-                                                  9)),
-              "NS");
+    // The type follows the walked name: zero and pointer-sized octets inside a label are label
+    // octets, so questions of two types for such a name keep apart.
+    const std::string odd = Header() + std::string(
+                                           "\x03"
+                                           "a\0\xc0"
+                                           "\x02"
+                                           "\xff\0"
+                                           "\0",
+                                           8);
+    EXPECT_EQ(GetQueryType(odd + std::string("\0\x10\0\x01", 4)), "TXT");
+    EXPECT_EQ(GetQueryType(odd + std::string("\0\x01\0\x01", 4)), "A");
+    EXPECT_NE(MakeCacheKey(odd + std::string("\0\x10", 2)),
+              MakeCacheKey(odd + std::string("\0\x01", 2)));
+    EXPECT_EQ(QuestionNameEnd(odd), odd.size());
 }
 
 TEST(TypeTable, KeepsItsDefaultsBothWays) {
@@ -130,6 +138,16 @@ TEST(CacheKey, PadsNameAndTypeTo255) {
     EXPECT_EQ(MakeCacheKey(name253, "AAA"), name253 + "AAA");
     EXPECT_EQ(MakeCacheKey(name253, "AAA").size(), 256u);
     EXPECT_EQ(MakeCacheKey(std::string(251, 'n'), "AAA"), std::string(251, 'n') + " AAA");
+}
+
+TEST(CacheKey, NamesEndingInSpacesKeepTheirOwnKeys) {
+    const std::string plain = MakeCacheKey(Query("a"));
+    const std::string spaced = MakeCacheKey(Query("a  "));
+    EXPECT_NE(spaced, plain);
+    EXPECT_NE(MakeCacheKey(Query("a ")), spaced);
+    EXPECT_NE(MakeCacheKey(Query("a ")), plain);
+    // A space inside the name is padded as before.
+    EXPECT_EQ(MakeCacheKey(Query("a b")).size(), kCacheKeyLength);
 }
 
 TEST(CacheKey, KeepsAAndAaaaApartAndSharesUndecodable) {

@@ -37,27 +37,49 @@ TEST_F(RelayTest, UsableReplyBeforeTheDelayWinsOverANegativeOne) {
     EXPECT_EQ(ToClients()[0].data, good);
 }
 
-TEST_F(RelayTest, EveryServerSayingNoIsPassedOnAtTheNextSweepAndFreed) {
-    Ask(Query("gone.example"));
+TEST_F(RelayTest, EveryServerSayingNoIsPassedOnAtTheLastReplyAndFreed) {
+    settings.LOG_DETAIL = 2;
+    Ask(Query("gone.example", 1, 0x0F0F));
+    clock.Advance(3);
     Reply(NegativeReply("gone.example"), kServerA);
-    Reply(NegativeReply("gone.example"), kServerB);
-    SweepAfter(100);
-    EXPECT_EQ(ToClients().size(), 1u);
+    EXPECT_TRUE(ToClients().empty());
+    clock.Advance(4);
+    DnsMessage failure;  // any "no" counts: the last one is passed on
+    failure.response = true;
+    failure.rcode = 2;
+    failure.name = "gone.example";
+    const std::string last = Build(failure);
+    Reply(last, kServerB);
+    // Delivered as the sweep delivers it, without waiting for one.
+    ASSERT_EQ(ToClients().size(), 1u);
+    EXPECT_EQ(IdOf(ToClients()[0].data), 0x0F0F);
+    EXPECT_EQ(ToClients()[0].data.substr(2), last.substr(2));
     EXPECT_EQ(table.PendingCount(), 0);
+    EXPECT_EQ(counters.ADNS, 1);
+    EXPECT_EQ(servers.NDNS, 0);
+    EXPECT_TRUE(log.Has("A: (host not found): gone.example [in 7ms]", 2));
+    EXPECT_TRUE(cache.entries.empty());
+    SweepAfter(2000);
+    EXPECT_EQ(ToClients().size(), 1u);
     EXPECT_EQ(counters.ADNS, 1);
 }
 
 TEST_F(RelayTest, TwoClientsShareNegativeRepliesForOneKey) {
-    Ask(Query("both.example", 1, 1), 1001);
-    Ask(Query("both.example", 1, 2), 1002);
-    // Server A says no to both forwarded requests: two negatives for each slot.
-    Reply(NegativeReply("both.example", 1, 1));
-    Reply(NegativeReply("both.example", 1, 2));
-    EXPECT_EQ(table[0].NegativeCount, 2);
-    SweepAfter(100);
+    Ask(Query("both.example", 1, 1), 1001);  // upstream as 0xA000
+    Ask(Query("both.example", 1, 2), 1002);  // upstream as 0xA001
+    // Server A says no to both forwarded requests: two negatives for each slot, enough.
+    relay.HandleServerReply(NegativeReply("both.example", 1, 0xA000), kServerA, kDnsPort);
+    EXPECT_TRUE(ToClients().empty());
+    EXPECT_EQ(table[1].NegativeCount, 1);
+    relay.HandleServerReply(NegativeReply("both.example", 1, 0xA001), kServerA, kDnsPort);
     ASSERT_EQ(ToClients().size(), 2u);
     EXPECT_EQ(IdOf(ToClients()[0].data), 1);
     EXPECT_EQ(IdOf(ToClients()[1].data), 2);
+    EXPECT_EQ(counters.ADNS, 2);
+    // As the sweep does, only the first slot goes; the other, served, stays its life time.
+    ASSERT_EQ(table.PendingCount(), 1);
+    EXPECT_EQ(IdOf(table[0].ClientId), 2);
+    EXPECT_TRUE(table[0].ServerTick.has_value());
 }
 
 TEST_F(RelayTest, NoEnabledServerLeftServesANegativeReplyAtOnce) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/relay/dns_codec.h"
 #include "app/relay/pending_sweep.h"
 #include "app/relay/udp_relay.h"
 #include "tests/support/dns_builder.h"
@@ -24,9 +25,20 @@ class RelayTest : public ::testing::Test {
     void Ask(const std::string& query, uint16_t port = 5353, const std::string& client = kClient) {
         relay.HandleClientRequest(query, client, port);
     }
-    // A reply from a listed server's DNS port.
+    // A reply from a listed server's DNS port, under the message ID the relay last sent its
+    // question to that server with (its own ID when the question was never sent there).
     void Reply(const std::string& reply, const std::string& server = kServerA) {
-        relay.HandleServerReply(reply, server, kDnsPort);
+        relay.HandleServerReply(AnswerTo(reply, server), server, kDnsPort);
+    }
+    std::string AnswerTo(std::string reply, const std::string& server) const {
+        const std::string key = MakeCacheKey(reply);
+        for (auto sent = upstreamPort.sent.rbegin(); sent != upstreamPort.sent.rend(); ++sent) {
+            if (sent->host == server && EqualsIgnoringCase(MakeCacheKey(sent->data), key)) {
+                reply.replace(0, 2, sent->data.substr(0, 2));
+                break;
+            }
+        }
+        return reply;
     }
     // Sweeps once after advancing the clock.
     void SweepAfter(uint32_t ms) {
@@ -51,9 +63,10 @@ class RelayTest : public ::testing::Test {
     FakeLog log;
     FakeClock clock;
     FakeRelayHooks hooks;
+    FakeMessageIds ids;
     FakeSweepHooks sweepHooks;
     RelayEnvironment environment{table,      servers, counters, statistics, settings, upstreamPort,
-                                 clientPort, cache,   log,      clock,      hooks};
+                                 clientPort, cache,   log,      clock,      hooks,    ids};
     UdpRelay relay{environment};
     PendingSweep sweep{environment, relay, sweepHooks};
 };

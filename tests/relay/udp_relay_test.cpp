@@ -9,7 +9,7 @@ namespace {
 
 using ::testing::ElementsAre;
 
-TEST_F(RelayTest, MissIsLoggedCountedAndForwardedUnchangedToEveryEnabledServer) {
+TEST_F(RelayTest, MissIsLoggedCountedAndForwardedUnderItsOwnIdToEveryEnabledServer) {
     servers[2].address = "10.0.0.3";  // listed but disabled
     settings.LOG_DETAIL = 3;
     const std::string query = Query("www.example.org", 28, 0x4242);
@@ -23,21 +23,42 @@ TEST_F(RelayTest, MissIsLoggedCountedAndForwardedUnchangedToEveryEnabledServer) 
     EXPECT_THAT(upstreamPort.HostsSentTo(), ElementsAre(kServerA, kServerB));
     for (const auto& sent : upstreamPort.sent) {
         EXPECT_EQ(sent.port, kDnsPort);
-        EXPECT_EQ(sent.data, query);
+        EXPECT_EQ(IdOf(sent.data), 0xA000);  // the slot's own ID, the same for every server
+        EXPECT_EQ(sent.data.substr(2), query.substr(2));
     }
+    EXPECT_EQ(table[0].UpstreamId, 0xA000);
     EXPECT_EQ(hooks.pumps, 2);  // after each server asked
     EXPECT_TRUE(ToClients().empty());
 }
 
-TEST_F(RelayTest, GarbageOnTheClientPortIsStillARequest) {
-    Ask("x");
-    EXPECT_TRUE(log.Has("Q: 192.168.1.20 for: Not a DNS-Struct!", 1));
+TEST_F(RelayTest, WhatIsNoQueryIsDroppedBeforeTheTable) {
+    std::string unwalkable = Query("a.b");
+    unwalkable[12] = '\xc0';  // a pointer where the name begins
+    const std::string rejected[] = {
+        "x",
+        Query("a.b").substr(0, 19),  // no room for QTYPE and QCLASS
+        GoodReply("a.b"),            // QR set
+        [&] {                        // QDCOUNT 0
+            std::string q = Query("a.b");
+            q[5] = 0;
+            return q;
+        }(),
+        unwalkable,
+        Query("a.b").substr(0, 15) + std::string(4, '\1'),  // labels run past the end
+    };
+    for (const std::string& datagram : rejected) Ask(datagram, 4000);
+    EXPECT_EQ(table.PendingCount(), 0);
+    EXPECT_TRUE(upstreamPort.sent.empty());
+    EXPECT_EQ(counters.TOTALQ, 0);
+    ASSERT_EQ(log.lines.size(), std::size(rejected));
+    for (const auto& [level, line] : log.lines) {
+        EXPECT_EQ(level, 3);
+        EXPECT_EQ(line, "Dropped request from 192.168.1.20:4000");
+    }
+    // The shortest query, for the root name, is one.
+    Ask(std::string(Query("a.b").substr(0, 12)) + std::string("\0\0\x02\0\x01", 5));
     EXPECT_EQ(table.PendingCount(), 1);
-    EXPECT_EQ(upstreamPort.sent.size(), 2u);
-    // A reply-shaped datagram (QR set) sent to the client port is handled the same way.
-    Ask(GoodReply("a.b"));
-    EXPECT_EQ(table.PendingCount(), 2);
-    EXPECT_EQ(counters.TOTALQ, 2);
+    EXPECT_EQ(counters.TOTALQ, 1);
 }
 
 TEST_F(RelayTest, GoodReplyIsCachedAndDeliveredWithCredit) {
@@ -93,7 +114,7 @@ TEST_F(RelayTest, OneReplyServesEveryWaitingClientUnderItsOwnId) {
 
     // The second server's later reply serves nobody but still refreshes cache and timing.
     clock.Advance(30);
-    relay.HandleServerReply(reply, kServerB, kDnsPort);
+    Reply(reply, kServerB);
     EXPECT_EQ(ToClients().size(), 3u);
     EXPECT_EQ(servers[1].ATIME, 40);
     EXPECT_EQ(servers[1].NATIME, 1);
@@ -137,7 +158,7 @@ TEST_F(RelayTest, CacheHitIsAnsweredAtOnceAndRefreshedUpstream) {
 
     // The refresh's reply credits the time the cache saved and reaches no client again.
     clock.Advance(80);
-    relay.HandleServerReply(GoodReply("cached.example", 1, 0x0042), kServerB, kDnsPort);
+    Reply(GoodReply("cached.example", 1, 0x0042), kServerB);
     EXPECT_EQ(ToClients().size(), 1u);
     EXPECT_EQ(counters.WTIME, 80);
     EXPECT_TRUE(table[0].ServerTick.has_value());
@@ -194,9 +215,24 @@ TEST_F(RelayTest, RepliesFromUnlistedSourcesChangeNothing) {
     EXPECT_TRUE(log.Has("Dropped reply from 10.0.0.1:5353", 3));
     // A listed but disabled server is still one we may have asked.
     servers[1].enabled = false;
-    relay.HandleServerReply(forged, kServerB, kDnsPort);
+    Reply(forged, kServerB);
     EXPECT_EQ(ToClients().size(), 1u);
     EXPECT_EQ(servers[1].NATIME, 0);  // reply time only for enabled positions
+}
+
+TEST_F(RelayTest, ServerAddressesCompareAsTheAddressesDatagramsGoTo) {
+    settings.LOG_DETAIL = 3;
+    servers[0].address = "10.000.000.001";  // sent to 10.0.0.1
+    servers[1].address = "010.0.0.2";       // octal: sent to 8.0.0.2
+    Ask(Query("num.example"));
+    relay.HandleServerReply(GoodReply("num.example", 1, 0xA000), kServerB, kDnsPort);
+    EXPECT_TRUE(log.Has("Dropped reply from 10.0.0.2:53", 3));
+    EXPECT_TRUE(ToClients().empty());
+    relay.HandleServerReply(GoodReply("num.example", 1, 0xA000), kServerA, kDnsPort);
+    ASSERT_EQ(ToClients().size(), 1u);
+    EXPECT_EQ(servers[0].NATIME, 1);
+    EXPECT_EQ(servers[0].WINNING, 1);
+    EXPECT_TRUE(servers[0].responded);
 }
 
 TEST_F(RelayTest, CaseBlindDeliveryButCaseExactCreditAndNegatives) {
@@ -238,11 +274,37 @@ TEST_F(RelayTest, HostEntryEditorMayTakeAReply) {
     EXPECT_FALSE(servers[0].responded);
 }
 
-TEST_F(RelayTest, LateOrUnaskedGoodReplyIsStillCached) {
-    Reply(GoodReply("nobody.asked"));
-    EXPECT_EQ(cache.entries.size(), 1u);
+TEST_F(RelayTest, OnlyRepliesToWhatWasAskedUnderItsIdAreTaken) {
+    settings.LOG_DETAIL = 3;
+    servers[1].enabled = false;
+    Ask(Query("asked.example", 1, 0x0101), 1001);  // upstream as 0xA000, to server A only
+    Ask(Query("other.example", 1, 0x0202), 1002);  // upstream as 0xA001
+    const auto replyFrom = [&](const char* name, uint16_t id, const std::string& server) {
+        relay.HandleServerReply(GoodReply(name, 1, id), server, kDnsPort);
+    };
+    replyFrom("nobody.asked", 0xA000, kServerA);   // no slot holds its key
+    replyFrom("asked.example", 0x0101, kServerA);  // the client's ID, not ours
+    replyFrom("asked.example", 0xA001, kServerA);  // another request's ID
+    replyFrom("asked.example", 0xA000, kServerB);  // a listed server that was not asked
     EXPECT_TRUE(ToClients().empty());
-    EXPECT_EQ(counters.ADNS, 0);
+    EXPECT_TRUE(cache.entries.empty());
+    EXPECT_FALSE(relay.UpstreamSeen());
+    EXPECT_EQ(servers[0].NATIME + servers[1].NATIME, 0);
+    int dropped = 0;
+    for (const auto& [level, line] : log.lines)
+        dropped += line.starts_with("Dropped reply") ? 1 : 0;
+    EXPECT_EQ(dropped, 4);
+    EXPECT_TRUE(log.Has("Dropped reply from 10.0.0.2:53", 3));
+
+    replyFrom("asked.example", 0xA000, kServerA);
+    ASSERT_EQ(ToClients().size(), 1u);
+    EXPECT_EQ(IdOf(ToClients()[0].data), 0x0101);  // the client's own ID on the way back
+    // A late reply, within the slot's life, still refreshes the cache.
+    clock.Advance(20000);
+    cache.entries.clear();
+    replyFrom("asked.example", 0xA000, kServerA);
+    EXPECT_EQ(cache.entries.size(), 1u);
+    EXPECT_EQ(ToClients().size(), 1u);
 }
 
 TEST_F(RelayTest, LowLogDetailBuildsNoAnswerLines) {
@@ -251,6 +313,18 @@ TEST_F(RelayTest, LowLogDetailBuildsNoAnswerLines) {
     Reply(GoodReply("quiet.example"));
     ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_EQ(log.lines[0].second, "Q: 192.168.1.20 for: quiet.example");
+}
+
+TEST_F(RelayTest, ControlOctetsOfNamesAreEscapedInLogLines) {
+    settings.LOG_DETAIL = 2;
+    const std::string name("evil\nA:forged\x1b[31m\x7f.example\xe9", 28);
+    Ask(Query(name));
+    Reply(GoodReply(name));
+    const std::string shown = "evil\\010A:forged\\027[31m\\127.example\xe9";
+    EXPECT_TRUE(log.Has("Q: 192.168.1.20 for: " + shown, 1));
+    EXPECT_TRUE(log.Has("A: 10.0.0.1: " + shown + " [in 0ms]", 2));
+    ASSERT_EQ(ToClients().size(), 1u);
+    EXPECT_EQ(GetQueryName(ToClients()[0].data), name);  // the datagram itself is untouched
 }
 
 TEST_F(RelayTest, ClientAddressIsCutTo40Characters) {
@@ -281,7 +355,8 @@ TEST_F(RelayTest, EventBetweenTwoServersIsSeenBeforeTheSecondIsAsked) {
 
 TEST_F(RelayTest, FullTableOfAnsweredRequestsReusesTheOldestAnsweredSlot) {
     for (int i = 0; i < kPendingSlots; ++i) {
-        Ask(Query("n" + std::to_string(i) + ".example"));
+        Ask(Query("n" + std::to_string(i) + ".example"), 1000,
+            "192.168.2." + std::to_string(i % 3));
         clock.Advance(1);
     }
     ASSERT_EQ(table.PendingCount(), kPendingSlots);
@@ -297,11 +372,23 @@ TEST_F(RelayTest, FullTableOfAnsweredRequestsReusesTheOldestAnsweredSlot) {
     EXPECT_EQ(counters.NOTANSWERED, 0);
 }
 
-TEST_F(RelayTest, FullTableOfWaitingRequestsDisablesEveryServer) {
-    for (int i = 0; i < kPendingSlots; ++i) Ask(Query("loop" + std::to_string(i) + ".example"));
+TEST_F(RelayTest, FullTableOfWaitingRequestsDisablesEveryServerOnlyForAServersRequest) {
+    // Our own forwarded queries coming back from a listed server's address: a loop.
+    for (int i = 0; i < kPendingSlots; ++i) {
+        Ask(Query("loop" + std::to_string(i) + ".example"), 1000, kServerA);
+    }
+    // Another client finds no slot, and nothing is disabled for it.
+    settings.LOG_DETAIL = 3;
+    Ask(Query("other.client"), 4444);
+    EXPECT_TRUE(log.Has("Dropped request from 192.168.1.20:4444: no free slot", 3));
+    EXPECT_EQ(table.PendingCount(), kPendingSlots);
+    EXPECT_TRUE(servers[0].enabled);
+    EXPECT_TRUE(hooks.criticalErrors.empty());
+    EXPECT_EQ(counters.TOTALQ, kPendingSlots);
+
     upstreamPort.sent.clear();
     const int listViews = hooks.listViews;
-    Ask(Query("one.more"));
+    Ask(Query("one.more"), 1000, kServerB);
 
     EXPECT_EQ(table.PendingCount(), 0);
     for (int i = 0; i < kUsedNameServers; ++i) EXPECT_FALSE(servers[i].enabled);
@@ -311,6 +398,23 @@ TEST_F(RelayTest, FullTableOfWaitingRequestsDisablesEveryServer) {
     EXPECT_GT(hooks.listViews, listViews);
     EXPECT_TRUE(upstreamPort.sent.empty());  // passed on, but no server is enabled any more
     EXPECT_EQ(counters.TOTALQ, kPendingSlots + 1);
+}
+
+TEST_F(RelayTest, OneClientHoldsAtMostHalfTheWaitingSlots) {
+    settings.LOG_DETAIL = 3;
+    for (int i = 0; i < kPendingSlots; ++i) Ask(Query("f" + std::to_string(i) + ".example"), 7);
+    EXPECT_EQ(table.PendingCount(), kPendingSlots / 2);
+    EXPECT_TRUE(log.Has("Dropped request from 192.168.1.20:7: no free slot", 3));
+    // Others still get in, and once one of its requests is answered the client may ask again.
+    Ask(Query("neighbour.example"), 8, "192.168.1.99");
+    EXPECT_EQ(table.PendingCount(), kPendingSlots / 2 + 1);
+    Reply(GoodReply("f3.example"));
+    Ask(Query("again.example"), 7);
+    EXPECT_EQ(table.PendingCount(), kPendingSlots / 2 + 2);
+    Ask(Query("too.many"), 7);
+    EXPECT_EQ(table.PendingCount(), kPendingSlots / 2 + 2);
+    EXPECT_TRUE(servers[0].enabled);
+    EXPECT_EQ(counters.TOTALQ, kPendingSlots / 2 + 2);
 }
 
 TEST_F(RelayTest, CountersStopAt32767) {

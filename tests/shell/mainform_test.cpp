@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -30,6 +31,10 @@ class FakeUdpControl final : public UdpControl {
     }
     int SetLocalHost(const std::string&) override { return 0; }
     int SetWinsockLoaded(bool) override { return 0; }
+    int SetMaxPacketSize(int32_t bytes) override {
+        if (!active) maxPacketAtOpen = bytes;
+        return 0;
+    }
     int SetInBufferSize(int32_t bytes) override {
         if (!active) bufferAtOpen = bytes;
         return 0;
@@ -43,7 +48,8 @@ class FakeUdpControl final : public UdpControl {
     int32_t localPort = -1;
     int failOpen = 0;
     int32_t bufferAtOpen = -1;  // the receive buffer asked for while closed
-    int32_t granted = 212992;   // what the system gives the open socket
+    int32_t maxPacketAtOpen = -1;
+    int32_t granted = 212992;  // what the system gives the open socket
     std::vector<SentDatagram> sent;
 };
 
@@ -88,11 +94,20 @@ class MainformTest : public ::testing::Test {
         paths.configDirectory = paths.dataDirectory;
     }
     std::unique_ptr<Mainform> Make(uint16_t port = 5300) {
-        MainformParts parts{
-            paths,     "1.2.3",    port,
-            53,        udp1,       udp2,
-            tcpServer, tcpClients, messages,
-            clock,     [] {},      [](LocalAddresses& local, LogSink&) { local.Add("192.0.2.7"); }};
+        MainformParts parts{paths,
+                            "1.2.3",
+                            port,
+                            53,
+                            udp1,
+                            udp2,
+                            tcpServer,
+                            tcpClients,
+                            messages,
+                            clock,
+                            [this] {
+                                if (pump) pump();
+                            },
+                            [](LocalAddresses& local, LogSink&) { local.Add("192.0.2.7"); }};
         return std::make_unique<Mainform>(parts);
     }
     std::string Ini() const { return paths.SettingsFile(); }
@@ -104,6 +119,7 @@ class MainformTest : public ::testing::Test {
     NullTcpClients tcpClients;
     RecordingMessages messages;
     FakeClock clock;
+    std::function<void()> pump;  // events that come in while messages are let run
 };
 
 TEST_F(MainformTest, StartsFromASeedFileAndServesRequests) {
@@ -126,7 +142,12 @@ TEST_F(MainformTest, StartsFromASeedFileAndServesRequests) {
     form->UDPPort2DataIn(Query("www.example.org", 1, 0x0707), "192.0.2.50", 40000);
     ASSERT_EQ(udp1.sent.size(), 1u);
     EXPECT_EQ(udp1.sent[0].host, "10.0.0.1");
+    // Upstream it carries an ID of its own, which the reply must name.
+    const uint16_t upstreamId = IdOf(udp1.sent[0].data);
+    EXPECT_EQ(udp1.sent[0].data.substr(2), Query("www.example.org", 1, 0x0707).substr(2));
     form->UDPPort1DataIn(GoodReply("www.example.org", 1, 0x0707), "10.0.0.1", 53);
+    EXPECT_TRUE(udp2.sent.empty() || upstreamId == 0x0707);
+    form->UDPPort1DataIn(GoodReply("www.example.org", 1, upstreamId), "10.0.0.1", 53);
     ASSERT_EQ(udp2.sent.size(), 1u);
     EXPECT_EQ(udp2.sent[0].port, 40000);
     EXPECT_FALSE(form->Cache().CacheLookup(MakeCacheKey(Query("www.example.org"))).empty());
@@ -138,7 +159,7 @@ TEST_F(MainformTest, StartsFromASeedFileAndServesRequests) {
     EXPECT_EQ(IdOf(udp2.sent[1].data), 0x0808);
     EXPECT_EQ(udp2.sent[1].data.substr(2), udp2.sent[0].data.substr(2));
     ASSERT_EQ(udp1.sent.size(), 2u);
-    EXPECT_EQ(IdOf(udp1.sent[1].data), 0x0808);
+    EXPECT_EQ(udp1.sent[1].data.substr(2), Query("WWW.Example.org", 1, 0x0808).substr(2));
     EXPECT_EQ(form->Counters().ACACHE, 1);
 }
 
@@ -150,9 +171,40 @@ TEST_F(MainformTest, BothEndpointsOpenWithLargeReceiveBuffersAndLogWhatWasGrante
     ASSERT_EQ(form->Load(), StartOutcome::kRunning);
     EXPECT_EQ(udp1.bufferAtOpen, 4 * 1024 * 1024);
     EXPECT_EQ(udp2.bufferAtOpen, 4 * 1024 * 1024);
+    EXPECT_EQ(udp1.maxPacketAtOpen, 65535);
+    EXPECT_EQ(udp2.maxPacketAtOpen, 65535);
     const std::string box = form->Log().LogBox();
     EXPECT_NE(box.find(" INIT: UDPPort1 receive buffer: 4194304 bytes\r\n"), std::string::npos);
     EXPECT_NE(box.find(" INIT: UDPPort2 receive buffer: 1048576 bytes\r\n"), std::string::npos);
+    // Failures found while receiving are the controls' Error events.
+    form->UDPPortError("UDPPort2", 10040, "Winsock error in recv()");
+    EXPECT_NE(form->Log().LogBox().find(" UDPPort2 error 10040: Winsock error in recv()\r\n"),
+              std::string::npos);
+}
+
+TEST_F(MainformTest, DatagramsBeforeStartUpIsDoneAreDropped) {
+    dir.WriteFile(
+        "QUENDA.INI",
+        "[OPTIONS]\nLOG_DETAIL=3\n[NAMESERVER]\nDNS_0_NAME=10.0.0.1\nDNS_0_ENABLED=Yes\n");
+    Mainform* loading = nullptr;
+    int early = 0;
+    pump = [&] {
+        if (loading == nullptr) return;
+        ++early;
+        loading->UDPPort2DataIn(Query("early.example"), "192.0.2.50", 40000);
+        loading->UDPPort1DataIn(GoodReply("early.example"), "10.0.0.1", 53);
+    };
+    auto form = Make();
+    loading = form.get();
+    ASSERT_EQ(form->Load(), StartOutcome::kRunning);
+    pump = nullptr;
+    EXPECT_GT(early, 0);
+    EXPECT_TRUE(udp1.sent.empty());
+    EXPECT_TRUE(udp2.sent.empty());
+    EXPECT_EQ(form->Table().PendingCount(), 0);
+    EXPECT_EQ(form->Counters().TOTALQ, 0);
+    form->UDPPort2DataIn(Query("later.example"), "192.0.2.50", 40000);
+    EXPECT_EQ(udp1.sent.size(), 1u);
 }
 
 TEST_F(MainformTest, ReceiveBuffersAreNotLoggedBelowHighDetail) {

@@ -99,6 +99,13 @@ class FakeRelayHooks final : public RelayHooks {
     std::vector<std::pair<std::string, std::string>> criticalErrors;
 };
 
+// Message IDs counting up from a known start, so tests can name the ID a query went out with.
+class FakeMessageIds final : public MessageIdSource {
+  public:
+    uint16_t NextMessageId() override { return next++; }
+    uint16_t next = 0xA000;
+};
+
 class FakeStatisticsView final : public StatisticsView {
   public:
     void ShowShare(ShareBar bar, int percent) override {

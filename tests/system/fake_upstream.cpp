@@ -80,8 +80,8 @@ std::string FakeUpstream::ReplyTo(const std::string& query, Mode mode) const {
     reply[2] = static_cast<char>(0x81);  // QR, RD
     reply[3] = static_cast<char>(mode == Mode::kNegative ? 0x83 : 0x80);
     reply[6] = 0;
-    reply[7] = mode == Mode::kNegative ? 0 : 1;
-    if (mode == Mode::kNegative) return reply;
+    reply[7] = mode == Mode::kAnswer ? 1 : 0;
+    if (mode != Mode::kAnswer) return reply;
     in_addr a{};
     inet_pton(AF_INET, AnswerAddress().c_str(), &a);
     reply += std::string("\xc0\x0c\x00\x01\x00\x01\x00\x00\x0e\x10\x00\x04", 12);

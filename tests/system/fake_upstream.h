@@ -13,7 +13,8 @@ namespace quenda::test {
 
 class FakeUpstream {
   public:
-    enum class Mode { kAnswer, kNegative, kSilent };
+    // kNegative answers a name error (RCODE 3), kNoData an empty answer (RCODE 0, no records).
+    enum class Mode { kAnswer, kNegative, kNoData, kSilent };
 
     // Binds UDP and TCP port `port` on address (a loopback address); Ok() tells whether it did.
     explicit FakeUpstream(std::string address, uint16_t port = 53);

@@ -175,6 +175,28 @@ TEST_F(SystemTest, NegativeAndMissingAnswersArriveOnTime) {
     EXPECT_EQ(Setting("STATISTICS", "NOTANSWERED"), "1");
 }
 
+TEST_F(SystemTest, NegativeAnswersLeaveAsTheLastServerSaysNo) {
+    auto quenda = Start();
+    // Each answer leaves when the second server's reply arrives, not at the next two-second
+    // sweep; several in a row, so that no sweep can happen to fall close to them all.
+    for (const Mode mode : {Mode::kNegative, Mode::kNoData}) {
+        SetBoth(mode);
+        const bool nxdomain = mode == Mode::kNegative;
+        for (uint16_t i = 0; i < 4; ++i) {
+            const std::string name = "no" + std::to_string(i) + (nxdomain ? ".nx" : ".nodata");
+            const auto start = std::chrono::steady_clock::now();
+            const auto answer =
+                AskUdp(Query(name + ".example", nxdomain ? 1 : 28, 0x4000 + i), kPort, 3s);
+            const auto took = std::chrono::steady_clock::now() - start;
+            ASSERT_TRUE(answer) << name;
+            EXPECT_EQ(IdOf(*answer), 0x4000 + i);
+            EXPECT_EQ(RcodeOf(*answer), nxdomain ? 3 : 0);
+            EXPECT_LT(took, 500ms) << name;
+        }
+    }
+    EXPECT_TRUE(quenda->WaitForOutput("A: (host not found): no3.nodata.example", 3s));
+}
+
 TEST_F(SystemTest, GarbageNeverHurtsTheService) {
     auto quenda = Start();
     UdpClient junk;
@@ -209,8 +231,13 @@ TEST_F(SystemTest, RepliesFromUnlistedAddressesAreIgnored) {
     forger.SendFrom(forger.ReplyTo(Query("forged.example"), Mode::kAnswer), "127.0.0.1",
                     upstreamPort);
     EXPECT_TRUE(quenda->WaitForOutput("Dropped reply from 127.0.0.9:53", 3s));
+    // From a listed server's own port, but nobody asked: spoofed, or a stray.
+    first->SendFrom(first->ReplyTo(Query("planted.example"), Mode::kAnswer), "127.0.0.1",
+                    upstreamPort);
+    EXPECT_TRUE(quenda->WaitForOutput("Dropped reply from 127.0.0.2:53", 3s));
     SetBoth(Mode::kSilent);
     EXPECT_FALSE(AskUdp(Query("forged.example"), kPort, 1500ms));  // nothing was cached
+    EXPECT_FALSE(AskUdp(Query("planted.example"), kPort, 1500ms));
 }
 
 TEST_F(SystemTest, TcpQueriesPassThroughEvenWhenSplit) {

@@ -66,13 +66,16 @@ TEST_F(UdpPortControlTest, TheRelayEndpointsOpenAndExchangeBytesExactly) {
     upstream->SendDatagram("127.0.0.1", static_cast<uint16_t>(servicePort),
                            "second");  // same remote, no reset
     upstream->SendDatagram("localhost", static_cast<uint16_t>(servicePort), "by name");
-    ASSERT_TRUE(RunLoopUntil([&] { return atService.size() == 3; }));
+    const std::string large(60000, 'L');  // a big EDNS reply arrives whole
+    upstream->SendDatagram("127.0.0.1", static_cast<uint16_t>(servicePort), large);
+    ASSERT_TRUE(RunLoopUntil([&] { return atService.size() == 4; }));
     EXPECT_EQ(upstream->LastError(), 0) << upstream->LastErrorText();
     EXPECT_EQ(atService[0].datagram, query);
     EXPECT_EQ(atService[0].address, "127.0.0.1");
     EXPECT_EQ(atService[0].port, upstreamPort);
     EXPECT_EQ(atService[1].datagram, "second");
     EXPECT_EQ(atService[2].datagram, "by name");
+    EXPECT_EQ(atService[3].datagram, large);
 
     // The port taken by the service cannot be opened twice.
     auto clash = Make(nullptr);
@@ -82,6 +85,25 @@ TEST_F(UdpPortControlTest, TheRelayEndpointsOpenAndExchangeBytesExactly) {
     EXPECT_EQ(clash->LastErrorText(), "[10048] Address already in use");
     EXPECT_FALSE(clash->IsActive());
     EXPECT_EQ(clash->SetInBufferSize(65536), 0);
+}
+
+TEST_F(UdpPortControlTest, ErrorEventsReachTheHandler) {
+    std::vector<Received> received;
+    std::vector<std::pair<int, std::string>> errors;
+    auto small = Make(&received);
+    auto sender = Make(nullptr);
+    ASSERT_TRUE(small && sender);
+    small->SetErrorHandler(
+        [&](int code, const std::string& text) { errors.emplace_back(code, text); });
+    ASSERT_EQ(small->SetMaxPacketSize(512), 0);
+    ASSERT_EQ(small->SetActive(true), 0);
+    ASSERT_EQ(sender->SetActive(true), 0);
+    sender->SendDatagram("127.0.0.1", static_cast<uint16_t>(BoundPort(*small)),
+                         std::string(513, 'x'));
+    ASSERT_TRUE(RunLoopUntil([&] { return !errors.empty(); }));
+    EXPECT_EQ(errors[0].first, 10040);  // WSAEMSGSIZE
+    EXPECT_EQ(errors[0].second, "Winsock error in recv()");
+    EXPECT_TRUE(received.empty());
 }
 
 TEST_F(UdpPortControlTest, FailedSendsAreKeptNotThrownAndTheNextRemoteIsSetAfresh) {

@@ -1,6 +1,6 @@
 // The stream layout of persisted control properties: a format version, then each value as a
 // 2-byte variant type and its bytes, little-endian.
-#include "controls/socketbase/property_stream.h"
+#include "controls/kit/property_stream.h"
 
 #include <cstring>
 #include <vector>
@@ -10,18 +10,35 @@ namespace {
 
 int FixedSize(VARTYPE vt) {
     switch (vt) {
-        case VT_I1: case VT_UI1: return 1;
-        case VT_I2: case VT_BOOL: case VT_UI2: return 2;
-        case VT_I4: case VT_R4: case VT_ERROR: case VT_UI4: case VT_INT: case VT_UINT: return 4;
-        case VT_R8: case VT_CY: case VT_DATE: return 8;
-        default: return 0;
+        case VT_I1:
+        case VT_UI1:
+            return 1;
+        case VT_I2:
+        case VT_BOOL:
+        case VT_UI2:
+            return 2;
+        case VT_I4:
+        case VT_R4:
+        case VT_ERROR:
+        case VT_UI4:
+        case VT_INT:
+        case VT_UINT:
+            return 4;
+        case VT_R8:
+        case VT_CY:
+        case VT_DATE:
+            return 8;
+        default:
+            return 0;
     }
 }
 
 // The value bytes of a fixed-size type, little-endian.
 void FixedBytes(const VARIANT& v, int size, unsigned char* out) {
     switch (size) {
-        case 1: out[0] = v.bVal; break;
+        case 1:
+            out[0] = v.bVal;
+            break;
         case 2: {
             uint16_t x = v.uiVal;
             for (int i = 0; i < 2; ++i) out[i] = static_cast<unsigned char>(x >> (8 * i));
@@ -92,10 +109,18 @@ HRESULT ReadPersistedValue(IStream* stream, VARIANT* value) {
         VariantInit(&v);
         v.vt = vt;
         switch (size) {
-            case 1: v.bVal = static_cast<uint8_t>(x); break;
-            case 2: v.uiVal = static_cast<uint16_t>(x); break;
-            case 4: v.ulVal = static_cast<uint32_t>(x); break;
-            case 8: std::memcpy(&v.dblVal, &x, 8); break;
+            case 1:
+                v.bVal = static_cast<uint8_t>(x);
+                break;
+            case 2:
+                v.uiVal = static_cast<uint16_t>(x);
+                break;
+            case 4:
+                v.ulVal = static_cast<uint32_t>(x);
+                break;
+            case 8:
+                std::memcpy(&v.dblVal, &x, 8);
+                break;
         }
         *value = v;
         return S_OK;
@@ -110,7 +135,8 @@ HRESULT ReadPersistedValue(IStream* stream, VARIANT* value) {
     if (byteCount % 2 != 0 || byteCount > kMaxPersistedTextBytes) return E_FAIL;
     // Check what the stream really holds before trusting the count with an allocation.
     uint64_t size64 = 0, position = 0;
-    if (SUCCEEDED(stream->GetSize(&size64)) && SUCCEEDED(stream->Seek(0, STREAM_SEEK_CUR, &position)) &&
+    if (SUCCEEDED(stream->GetSize(&size64)) &&
+        SUCCEEDED(stream->Seek(0, STREAM_SEEK_CUR, &position)) &&
         (position > size64 || size64 - position < byteCount)) {
         return E_FAIL;
     }
@@ -120,7 +146,8 @@ HRESULT ReadPersistedValue(IStream* stream, VARIANT* value) {
     if (bytes[byteCount - 2] != 0 || bytes[byteCount - 1] != 0) return E_FAIL;
     BSTR text = SysAllocStringLen(nullptr, length);
     if (text == nullptr) return E_OUTOFMEMORY;
-    for (uint32_t i = 0; i < length; ++i) text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    for (uint32_t i = 0; i < length; ++i)
+        text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
     *value = MakeVariantBstr(text);
     return S_OK;
 }

@@ -1,5 +1,5 @@
 // The component library this code is linked into: its live objects, its locks and its path.
-#include "controls/socketbase/library_module.h"
+#include "controls/kit/library_module.h"
 
 #include <dlfcn.h>
 
@@ -17,11 +17,17 @@ std::atomic<int> gLocks{0};    // LockServer locks held
 
 }  // namespace
 
-void LibraryObjectCreated() { ++gObjects; }
+void LibraryObjectCreated() {
+    ++gObjects;
+}
 
-void LibraryObjectDestroyed() { --gObjects; }
+void LibraryObjectDestroyed() {
+    --gObjects;
+}
 
-int LibraryObjectCount() { return gObjects.load(); }
+int LibraryObjectCount() {
+    return gObjects.load();
+}
 
 void LibraryLock(bool lock) {
     if (lock) {
@@ -33,11 +39,15 @@ void LibraryLock(bool lock) {
     }
 }
 
-HRESULT LibraryCanUnloadNow() { return (gObjects.load() == 0 && gLocks.load() == 0) ? S_OK : S_FALSE; }
+HRESULT LibraryCanUnloadNow() {
+    return (gObjects.load() == 0 && gLocks.load() == 0) ? S_OK : S_FALSE;
+}
 
 std::u16string LibraryModulePath() {
     Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(&LibraryModulePath), &info) == 0 || info.dli_fname == nullptr) return {};
+    if (::dladdr(reinterpret_cast<void*>(&LibraryModulePath), &info) == 0 ||
+        info.dli_fname == nullptr)
+        return {};
     char resolved[PATH_MAX];
     const char* path = ::realpath(info.dli_fname, resolved) != nullptr ? resolved : info.dli_fname;
     return Utf16FromUtf8(path);

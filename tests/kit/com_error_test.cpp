@@ -1,9 +1,9 @@
 // Checks the conversion of component and Winsock codes into HRESULTs and error texts.
-#include "controls/socketbase/com_error.h"
+#include "controls/kit/com_error.h"
 
 #include <gtest/gtest.h>
 
-#include "controls/socketbase/error_table.h"
+#include "controls/kit/error_table.h"
 #include "platform/com/error_info.h"
 
 namespace quenda {
@@ -27,11 +27,13 @@ TEST(ComErrorTest, TextsComeFromTheTableOrTheFallbacks) {
     EXPECT_EQ(ComponentCodeText(200), "Out of memory.");
     EXPECT_EQ(ComponentCodeText(10035), "[10035] Operation would block");
     EXPECT_EQ(ComponentCodeText(10066), "[10066] Directory not empt");
-    EXPECT_EQ(ComponentCodeText(11002), "[11002] Non-authoritative 'Host not found' (try again or check DNS setup)");
+    EXPECT_EQ(ComponentCodeText(11002),
+              "[11002] Non-authoritative 'Host not found' (try again or check DNS setup)");
     EXPECT_EQ(ComponentCodeText(150), "[150] (no description available)");
     EXPECT_EQ(ComponentCodeText(10010), "[10010] (no description available)");
     EXPECT_EQ(ErrorTableEnd() - ErrorTableBegin(), 50);
-    for (const ErrorTableEntry* e = ErrorTableBegin() + 1; e != ErrorTableEnd(); ++e) EXPECT_LT((e - 1)->code, e->code);
+    for (const ErrorTableEntry* e = ErrorTableBegin() + 1; e != ErrorTableEnd(); ++e)
+        EXPECT_LT((e - 1)->code, e->code);
 }
 
 std::u16string Description() {
@@ -44,7 +46,8 @@ std::u16string Description() {
 
 TEST(ComErrorTest, ReportsPreferTheOperationsMessage) {
     ErrorSource source{u"UDPPort.UDPPort.1", u"tarnel.hlp"};
-    EXPECT_EQ(ReportComponentCode(104, "UDPPort is already Active.", source, 21302), MakeHresult(0x800A4E89));
+    EXPECT_EQ(ReportComponentCode(104, "UDPPort is already Active.", source, 21302),
+              MakeHresult(0x800A4E89));
     ComPtr<IErrorInfo> error;
     ASSERT_EQ(GetErrorInfo(0, error.Out()), S_OK);
     Bstr text, progId, helpFile;

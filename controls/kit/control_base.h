@@ -4,9 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-#include "controls/socketbase/com_error.h"
-#include "controls/socketbase/control_class.h"
+#include "controls/kit/com_error.h"
+#include "controls/kit/control_class.h"
 #include "platform/com/connection_point.h"
 #include "platform/com/error_info.h"
 #include "platform/com/ole_interfaces.h"
@@ -33,7 +34,7 @@ class ControlBase : public IConnectionPointContainer,
                     public IOleInPlaceObjectWindowless,
                     public IOleInPlaceActiveObject,
                     public IViewObjectEx {
-public:
+  public:
     ControlBase(const ControlClassInfo& info);
     virtual ~ControlBase();
     ControlBase(const ControlBase&) = delete;
@@ -100,7 +101,8 @@ public:
     HRESULT UIDeactivate() override;
     HRESULT SetObjectRects(const RECTL* position, const RECTL* clip) override;
     HRESULT ReactivateAndUndo() override;
-    HRESULT OnWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t* result) override;
+    HRESULT OnWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam,
+                            intptr_t* result) override;
     HRESULT GetDropTarget(IUnknown** target) override;
     HRESULT TranslateAccelerator(void* msg) override;
     HRESULT OnFrameWindowActivate(int32_t activate) override;
@@ -108,11 +110,11 @@ public:
     HRESULT ResizeBorder(const RECTL* border, IUnknown* frame, int32_t frameWindow) override;
     HRESULT EnableModeless(int32_t enable) override;
     // IViewObject, IViewObject2, IViewObjectEx
-    HRESULT Draw(uint32_t aspect, int32_t index, void* aspectInfo, void* targetDevice, PixelImage* targetInfo,
-                 PixelImage* target, const RECTL* bounds, const RECTL* windowBounds, void* cont,
-                 uintptr_t contArg) override;
-    HRESULT GetColorSet(uint32_t aspect, int32_t index, void* aspectInfo, void* targetDevice, PixelImage* targetInfo,
-                        void** colorSet) override;
+    HRESULT Draw(uint32_t aspect, int32_t index, void* aspectInfo, void* targetDevice,
+                 PixelImage* targetInfo, PixelImage* target, const RECTL* bounds,
+                 const RECTL* windowBounds, void* cont, uintptr_t contArg) override;
+    HRESULT GetColorSet(uint32_t aspect, int32_t index, void* aspectInfo, void* targetDevice,
+                        PixelImage* targetInfo, void** colorSet) override;
     HRESULT Freeze(uint32_t aspect, int32_t index, void* aspectInfo, uint32_t* freeze) override;
     HRESULT Unfreeze(uint32_t freeze) override;
     HRESULT SetAdvise(uint32_t aspects, uint32_t flags, IUnknown* sink) override;
@@ -120,15 +122,19 @@ public:
     HRESULT GetExtent(uint32_t aspect, int32_t index, void* targetDevice, SIZEL* size) override;
     HRESULT GetRect(uint32_t aspect, RECTL* rect) override;
     HRESULT GetViewStatus(uint32_t* status) override;
-    HRESULT QueryHitPoint(uint32_t aspect, const RECTL* bounds, int32_t x, int32_t y, int32_t closeHint,
-                          uint32_t* hitResult) override;
-    HRESULT QueryHitRect(uint32_t aspect, const RECTL* bounds, const RECTL* location, int32_t closeHint,
-                         uint32_t* hitResult) override;
-    HRESULT GetNaturalExtent(uint32_t aspect, int32_t index, void* targetDevice, void* hicTargetDevice,
-                             void* extentInfo, SIZEL* size) override;
+    HRESULT QueryHitPoint(uint32_t aspect, const RECTL* bounds, int32_t x, int32_t y,
+                          int32_t closeHint, uint32_t* hitResult) override;
+    HRESULT QueryHitRect(uint32_t aspect, const RECTL* bounds, const RECTL* location,
+                         int32_t closeHint, uint32_t* hitResult) override;
+    HRESULT GetNaturalExtent(uint32_t aspect, int32_t index, void* targetDevice,
+                             void* hicTargetDevice, void* extentInfo, SIZEL* size) override;
 
     // True at run time: the site's ambient UserMode, or true when there is no site to ask.
     bool UserMode();
+
+    // Reads an ambient property of the host's site into *value (which the caller then owns).
+    // E_FAIL when there is no site, else the site's answer.
+    HRESULT Ambient(DISPID id, VARIANT* value);
 
     // Raises event id on every connected sink. Returns how many sinks were called.
     int FireEvent(DISPID id, EventArgs* args);
@@ -142,31 +148,51 @@ public:
 
     const ControlClassInfo& ClassInfo() const { return info_; }
 
-protected:
+  protected:
     // The object's identity: its dual interface as IDispatch.
     virtual IDispatch* Dispatch() = 0;
+
+    // The control's own window, answered by IOleWindow::GetWindow; null for a windowless one.
+    virtual HWND ControlWindow() { return nullptr; }
+    // InitNew: the host places a new control that has no persisted values.
+    virtual void InitProperties() {}
+    // The value a persisted property (by its index in the class's list) takes when a property
+    // bag does not hold it: S_OK with *value filled applies it, S_FALSE keeps what it holds.
+    virtual HRESULT MissingPropertyValue(uint32_t /*index*/, VARIANT* /*value*/) { return S_FALSE; }
+    // The value saved for a persisted property (by its index): its get, unless the control
+    // saves another form of it.
+    virtual HRESULT SavedValue(uint32_t index, VARIANT* value) {
+        return GetProperty(info_.persisted[index], value);
+    }
+    // Loading begins to apply persisted values (true) and has ended, well or not (false).
+    virtual void PropertiesLoading(bool /*starting*/) {}
+    // Every persisted value was applied.
+    virtual void PropertiesLoaded() {}
 
     // QueryInterface for every interface listed above plus the dual interface.
     HRESULT ControlQueryInterface(REFIID iid, void** object);
     ULONG ControlAddRef();
     ULONG ControlRelease();
 
-private:
+  private:
     HRESULT GetProperty(const PersistedProperty& p, VARIANT* value);
     HRESULT PutProperty(const PersistedProperty& p, VARIANT* value);
+    // Applies values[i] to every persisted property in list order (one not present asks
+    // MissingPropertyValue); E_FAIL at the first put that fails.
+    HRESULT ApplyLoaded(std::vector<Variant>& values, const std::vector<bool>& present);
 
-    const ControlClassInfo& info_;      // the class this object belongs to
-    RefCount refs_;                     // references to the whole object
-    ConnectionPoint events_;            // sinks of the event interface
-    ComPtr<IOleClientSite> site_;       // the host's site, if any
-    ComPtr<IUnknown> viewSink_;         // IViewObject::SetAdvise sink, kept only to give back
+    const ControlClassInfo& info_;  // the class this object belongs to
+    RefCount refs_;                 // references to the whole object
+    ConnectionPoint events_;        // sinks of the event interface
+    ComPtr<IOleClientSite> site_;   // the host's site, if any
+    ComPtr<IUnknown> viewSink_;     // IViewObject::SetAdvise sink, kept only to give back
     uint32_t viewAspects_ = 0;
     uint32_t viewFlags_ = 0;
-    SIZEL extent_;                      // HIMETRIC
+    SIZEL extent_;                                                     // HIMETRIC
     RECTL position_ = {0, 0, kControlSizePixels, kControlSizePixels};  // pixels on the container
-    uint32_t safety_ = 0;               // INTERFACESAFE_* enabled
-    int32_t frozen_ = 0;                // FreezeEvents nesting
-    bool dirty_ = false;                // properties changed since the last save
+    uint32_t safety_ = 0;                                              // INTERFACESAFE_* enabled
+    int32_t frozen_ = 0;                                               // FreezeEvents nesting
+    bool dirty_ = false;  // properties changed since the last save
 };
 
 // Paints the design-time face over bounds of image: a black one-pixel frame, a raised edge,

@@ -1,11 +1,11 @@
 // TestPort, a small control built on the library shell only for the tests: typed properties,
 // a guarded property, a failing put, events with arguments by reference, persistence.
-#include "tests/socketbase/test_port.h"
+#include "tests/kit/test_port.h"
 
 #include <array>
 #include <string>
 
-#include "controls/socketbase/dual_control.h"
+#include "controls/kit/dual_control.h"
 #include "platform/com/ole_interfaces.h"
 
 namespace quenda::testing {
@@ -42,7 +42,8 @@ constexpr DispMember kTestPortEvents[] = {
 
 constexpr DispInterface kDual = {IID_ITestPort, u"ITestPort", kDispDual, kTestPortMembers,
                                  sizeof kTestPortMembers / sizeof kTestPortMembers[0]};
-constexpr DispInterface kEvents = {DIID_ITestPortEvents, u"_ITestPortEvents", kDispSource, kTestPortEvents,
+constexpr DispInterface kEvents = {DIID_ITestPortEvents, u"_ITestPortEvents", kDispSource,
+                                   kTestPortEvents,
                                    sizeof kTestPortEvents / sizeof kTestPortEvents[0]};
 constexpr CoclassInfo kCoclass = {CLSID_TestPort, u"TestPort", &kDual, &kEvents};
 constexpr TypeLibInfo kTypeLib = {LIBID_TestPortLib, u"TESTPORTLib", 1, 0, &kCoclass};
@@ -56,7 +57,8 @@ constexpr PersistedProperty kPersisted[] = {
 constexpr auto kBitmap = [] {
     std::array<uint32_t, kBitmapWidth * kBitmapHeight> pixels{};
     for (int y = 0; y < kBitmapHeight; ++y) {
-        for (int x = 0; x < kBitmapWidth; ++x) pixels[y * kBitmapWidth + x] = x == y ? 0xFF0000FF : 0xFFFF0000;
+        for (int x = 0; x < kBitmapWidth; ++x)
+            pixels[y * kBitmapWidth + x] = x == y ? 0xFF0000FF : 0xFFFF0000;
     }
     return pixels;
 }();
@@ -71,14 +73,13 @@ const ControlClassInfo kTestPortClass = {
     kPersisted,
     sizeof kPersisted / sizeof kPersisted[0],
     u"testport.hlp",
-    OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INVISIBLEATRUNTIME | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |
-        OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE,
+    kInvisibleControlMiscStatus,
     kBitmap.data(),
     &Create,
 };
 
 class TestPort final : public DualControl<ITestPort> {
-public:
+  public:
     TestPort() : DualControl(kTestPortClass) { VariantInit(&anything_); }
     ~TestPort() override { VariantClear(&anything_); }
 
@@ -120,7 +121,9 @@ public:
         return S_OK;
     }
     HRESULT get_Counter(int32_t* value) override { return Out(value, counter_); }
-    HRESULT put_Counter(int32_t) override { return ReportGuard(PropertyGuard::kReadOnly, kHelpCounter); }
+    HRESULT put_Counter(int32_t) override {
+        return ReportGuard(PropertyGuard::kReadOnly, kHelpCounter);
+    }
     HRESULT get_Secret(int32_t* value) override {
         if (!UserMode()) return ReportGuard(PropertyGuard::kRuntimeOnly, kHelpSecret);
         return Out(value, secret_);
@@ -146,7 +149,7 @@ public:
     }
     HRESULT Fail(int32_t code) override { return ReportCode(code, nullptr, kHelpFail); }
 
-private:
+  private:
     template <typename T>
     static HRESULT Out(T* out, T value) {
         if (out == nullptr) return E_POINTER;
@@ -165,19 +168,13 @@ private:
     VARIANT anything_;  // owned
 };
 
-HRESULT Create(REFIID iid, void** object) { return CreateControl<TestPort>(iid, object); }
+HRESULT Create(REFIID iid, void** object) {
+    return CreateControl<TestPort>(iid, object);
+}
 
 }  // namespace
 }  // namespace quenda::testing
 
 using quenda::testing::kTestPortClass;
 
-QUENDA_LIBRARY_EXPORT quenda::HRESULT DllGetClassObject(quenda::REFCLSID clsid, quenda::REFIID iid, void** object) {
-    return quenda::ShellGetClassObject(kTestPortClass, clsid, iid, object);
-}
-
-QUENDA_LIBRARY_EXPORT quenda::HRESULT DllCanUnloadNow() { return quenda::ShellCanUnloadNow(); }
-
-QUENDA_LIBRARY_EXPORT quenda::HRESULT DllRegisterServer() { return quenda::ShellRegisterServer(kTestPortClass); }
-
-QUENDA_LIBRARY_EXPORT quenda::HRESULT DllUnregisterServer() { return quenda::ShellUnregisterServer(kTestPortClass); }
+QUENDA_CONTROL_LIBRARY_EXPORTS(kTestPortClass)

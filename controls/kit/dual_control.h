@@ -2,16 +2,18 @@
 // the interface's type-info table, and everything else comes from ControlBase.
 #pragma once
 
-#include "controls/socketbase/control_base.h"
+#include "controls/kit/control_base.h"
 
 namespace quenda {
 
 template <class I>
 class DualControl : public I, public ControlBase {
-public:
+  public:
     explicit DualControl(const ControlClassInfo& info) : ControlBase(info) {}
 
-    HRESULT QueryInterface(REFIID iid, void** object) override { return ControlQueryInterface(iid, object); }
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        return ControlQueryInterface(iid, object);
+    }
     ULONG AddRef() override { return ControlAddRef(); }
     ULONG Release() override { return ControlRelease(); }
 
@@ -29,15 +31,16 @@ public:
     HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         return DispatchGetIDsOfNames(*Table(), names, count, ids);
     }
-    HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
-                   UINT* argError) override {
-        return DispatchInvoke(*Table(), static_cast<I*>(this), id, flags, params, result, excepInfo, argError);
+    HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                   EXCEPINFO* excepInfo, UINT* argError) override {
+        return DispatchInvoke(*Table(), static_cast<I*>(this), id, flags, params, result, excepInfo,
+                              argError);
     }
 
-protected:
+  protected:
     IDispatch* Dispatch() override { return static_cast<I*>(this); }
 
-private:
+  private:
     const DispInterface* Table() const { return ClassInfo().typeLib->coclass->defaultInterface; }
 };
 

@@ -1,5 +1,5 @@
 // The texts of the Winsock error codes, in the order the table is stored.
-#include "controls/socketbase/error_table.h"
+#include "controls/kit/error_table.h"
 
 namespace quenda {
 namespace {
@@ -59,9 +59,13 @@ constexpr ErrorTableEntry kErrorTable[] = {
 
 }  // namespace
 
-const ErrorTableEntry* ErrorTableBegin() { return kErrorTable; }
+const ErrorTableEntry* ErrorTableBegin() {
+    return kErrorTable;
+}
 
-const ErrorTableEntry* ErrorTableEnd() { return kErrorTable + sizeof kErrorTable / sizeof kErrorTable[0]; }
+const ErrorTableEntry* ErrorTableEnd() {
+    return kErrorTable + sizeof kErrorTable / sizeof kErrorTable[0];
+}
 
 std::string_view ErrorTableText(int code) {
     for (const ErrorTableEntry* e = ErrorTableBegin(); e != ErrorTableEnd(); ++e) {

@@ -31,7 +31,8 @@ std::string ComponentCodeText(int code);
 // (GUID_NULL, source's ProgID, description, help file and helpContext): the description is
 // message when the operation set one (non-null), else the code's text; code 200 is always
 // "Out of memory." without help context. helpContext 0 means none.
-HRESULT ReportComponentCode(int code, const char* message, const ErrorSource& source, uint32_t helpContext);
+HRESULT ReportComponentCode(int code, const char* message, const ErrorSource& source,
+                            uint32_t helpContext);
 
 enum class PropertyGuard {
     kRuntimeOnly,  // read while the host is in design mode

@@ -38,12 +38,14 @@ TEST(RegsvrTest, RegistersUnregistersAndExplainsFailures) {
     EXPECT_EQ(reg.status, 0) << reg.output;
     EXPECT_NE(reg.output.find("DllRegisterServer"), std::string::npos) << reg.output;
     std::string value;
-    EXPECT_EQ(Registry(registry).QueryString(RegRoot::kClassesRoot, "QuendaTest.TestPort.1\\CLSID", "", &value),
+    EXPECT_EQ(Registry(registry).QueryString(RegRoot::kClassesRoot, "QuendaTest.TestPort.1\\CLSID",
+                                             "", &value),
               RegStatus::kOk);
 
     ToolRun unreg = RunRegsvr("-u --registry " + registry + " " + library);
     EXPECT_EQ(unreg.status, 0) << unreg.output;
-    EXPECT_EQ(Registry(registry).QueryString(RegRoot::kClassesRoot, "QuendaTest.TestPort.1\\CLSID", "", &value),
+    EXPECT_EQ(Registry(registry).QueryString(RegRoot::kClassesRoot, "QuendaTest.TestPort.1\\CLSID",
+                                             "", &value),
               RegStatus::kNotFound);
 
     EXPECT_EQ(RunRegsvr("").status, 1);

@@ -1,23 +1,26 @@
 // The COM and OLE side every control object shares: events through a connection point,
 // class info, error info support, safety, persistence to streams, storages and property bags,
 // and the embedding, in-place and view interfaces a control container asks for.
-#include "controls/socketbase/control_base.h"
+#include "controls/kit/control_base.h"
 
 #include <vector>
 
-#include "controls/socketbase/library_module.h"
-#include "controls/socketbase/property_stream.h"
+#include "controls/kit/library_module.h"
+#include "controls/kit/property_stream.h"
 
 namespace quenda {
 namespace {
 
 constexpr char16_t kContentsStream[] = u"Contents";
-constexpr uint32_t kSafetyOptions = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
+constexpr uint32_t kSafetyOptions =
+    INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
 constexpr uint32_t kViewStatusOpaque = 1;
 constexpr uint32_t kHitOutside = 0;
 constexpr uint32_t kHitHit = 3;
 
-bool Inside(const RECTL& r, int32_t x, int32_t y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+bool Inside(const RECTL& r, int32_t x, int32_t y) {
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+}
 
 }  // namespace
 
@@ -25,11 +28,15 @@ int32_t PixelsToHimetric(int32_t pixels, int32_t pixelsPerInch) {
     if (pixelsPerInch <= 0) return 0;
     int64_t scaled = static_cast<int64_t>(pixels) * 2540;
     int64_t half = pixelsPerInch / 2;
-    return static_cast<int32_t>(scaled >= 0 ? (scaled + half) / pixelsPerInch : (scaled - half) / pixelsPerInch);
+    return static_cast<int32_t>(scaled >= 0 ? (scaled + half) / pixelsPerInch
+                                            : (scaled - half) / pixelsPerInch);
 }
 
 ControlBase::ControlBase(const ControlClassInfo& info)
-    : info_(info), events_(this, info.typeLib->coclass->eventInterface ? info.typeLib->coclass->eventInterface->iid : IID_NULL) {
+    : info_(info),
+      events_(this, info.typeLib->coclass->eventInterface
+                        ? info.typeLib->coclass->eventInterface->iid
+                        : IID_NULL) {
     int32_t himetric = PixelsToHimetric(kControlSizePixels, kLogicalPixelsPerInch);
     extent_ = SIZEL{himetric, himetric};
     LibraryObjectCreated();
@@ -66,7 +73,8 @@ HRESULT ControlBase::ControlQueryInterface(REFIID iid, void** object) {
         found = static_cast<IOleObject*>(this);
     } else if (iid == IID_IOleControl) {
         found = static_cast<IOleControl*>(this);
-    } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject || iid == IID_IOleInPlaceObjectWindowless) {
+    } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject ||
+               iid == IID_IOleInPlaceObjectWindowless) {
         found = static_cast<IOleInPlaceObjectWindowless*>(this);
     } else if (iid == IID_IOleInPlaceActiveObject) {
         found = static_cast<IOleInPlaceActiveObject*>(this);
@@ -79,7 +87,9 @@ HRESULT ControlBase::ControlQueryInterface(REFIID iid, void** object) {
     return S_OK;
 }
 
-ULONG ControlBase::ControlAddRef() { return refs_.Add(); }
+ULONG ControlBase::ControlAddRef() {
+    return refs_.Add();
+}
 
 ULONG ControlBase::ControlRelease() {
     ULONG left = refs_.Drop();
@@ -95,7 +105,8 @@ HRESULT ControlBase::EnumConnectionPoints(IEnumConnectionPoints** points) {
 HRESULT ControlBase::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
     if (point == nullptr) return E_POINTER;
     *point = nullptr;
-    if (info_.typeLib->coclass->eventInterface == nullptr || !(iid == events_.EventIid())) return CONNECT_E_NOCONNECTION;
+    if (info_.typeLib->coclass->eventInterface == nullptr || !(iid == events_.EventIid()))
+        return CONNECT_E_NOCONNECTION;
     events_.AddRef();
     *point = &events_;
     return S_OK;
@@ -109,7 +120,9 @@ HRESULT ControlBase::GetClassInfo(ITypeInfo** info) {
 HRESULT ControlBase::GetGUID(uint32_t kind, GUID* guid) {
     if (guid == nullptr) return E_POINTER;
     *guid = GUID_NULL;
-    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID || info_.typeLib->coclass->eventInterface == nullptr) return E_INVALIDARG;
+    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID ||
+        info_.typeLib->coclass->eventInterface == nullptr)
+        return E_INVALIDARG;
     *guid = info_.typeLib->coclass->eventInterface->iid;
     return S_OK;
 }
@@ -146,20 +159,36 @@ HRESULT ControlBase::GetClassID(CLSID* clsid) {
     return S_OK;
 }
 
-HRESULT ControlBase::IsDirty() { return dirty_ ? S_OK : S_FALSE; }
+HRESULT ControlBase::IsDirty() {
+    return dirty_ ? S_OK : S_FALSE;
+}
 
 HRESULT ControlBase::GetProperty(const PersistedProperty& p, VARIANT* value) {
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     VariantInit(value);
-    return Dispatch()->Invoke(p.dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value, nullptr,
-                              nullptr);
+    return Dispatch()->Invoke(p.dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                              value, nullptr, nullptr);
 }
 
 HRESULT ControlBase::PutProperty(const PersistedProperty& p, VARIANT* value) {
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS params{value, &named, 1, 1};
-    return Dispatch()->Invoke(p.dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
-                              nullptr, nullptr);
+    return Dispatch()->Invoke(p.dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT,
+                              &params, nullptr, nullptr, nullptr);
+}
+
+HRESULT ControlBase::ApplyLoaded(std::vector<Variant>& values, const std::vector<bool>& present) {
+    PropertiesLoading(true);
+    HRESULT hr = S_OK;
+    for (uint32_t i = 0; SUCCEEDED(hr) && i < info_.persistedCount; ++i) {
+        if (!present[i] && MissingPropertyValue(i, values[i].Get()) != S_OK) continue;
+        if (FAILED(PutProperty(info_.persisted[i], values[i].Get()))) hr = E_FAIL;
+    }
+    PropertiesLoading(false);
+    if (FAILED(hr)) return hr;
+    dirty_ = false;
+    PropertiesLoaded();
+    return S_OK;
 }
 
 HRESULT ControlBase::Load(IStream* stream) {
@@ -172,11 +201,7 @@ HRESULT ControlBase::Load(IStream* stream) {
         HRESULT hr = ReadPersistedValue(stream, values[i].Get());
         if (FAILED(hr)) return hr == E_OUTOFMEMORY ? hr : E_FAIL;
     }
-    for (uint32_t i = 0; i < info_.persistedCount; ++i) {
-        if (FAILED(PutProperty(info_.persisted[i], values[i].Get()))) return E_FAIL;
-    }
-    dirty_ = false;
-    return S_OK;
+    return ApplyLoaded(values, std::vector<bool>(info_.persistedCount, true));
 }
 
 HRESULT ControlBase::Save(IStream* stream, int32_t clearDirty) {
@@ -184,7 +209,7 @@ HRESULT ControlBase::Save(IStream* stream, int32_t clearDirty) {
     HRESULT hr = WriteU32(stream, kPropertyStreamVersion);
     for (uint32_t i = 0; SUCCEEDED(hr) && i < info_.persistedCount; ++i) {
         Variant value;
-        hr = GetProperty(info_.persisted[i], value.Get());
+        hr = SavedValue(i, value.Get());
         if (SUCCEEDED(hr)) hr = WritePersistedValue(stream, *value.Get());
     }
     if (SUCCEEDED(hr) && clearDirty) dirty_ = false;
@@ -202,26 +227,26 @@ HRESULT ControlBase::GetSizeMax(uint64_t* size) {
 
 HRESULT ControlBase::InitNew() {
     // The defaults were applied when the object was built.
+    InitProperties();
     return S_OK;
 }
 
 HRESULT ControlBase::Load(IPropertyBag* bag, IErrorLog* log) {
     if (bag == nullptr) return E_POINTER;
+    std::vector<Variant> values(info_.persistedCount);
+    std::vector<bool> present(info_.persistedCount, false);
     for (uint32_t i = 0; i < info_.persistedCount; ++i) {
-        Variant value;
-        // A property the bag does not hold keeps its default.
-        if (FAILED(bag->Read(info_.persisted[i].name, value.Get(), log))) continue;
-        if (FAILED(PutProperty(info_.persisted[i], value.Get()))) return E_FAIL;
+        present[i] = SUCCEEDED(bag->Read(info_.persisted[i].name, values[i].Get(), log));
+        if (!present[i]) VariantClear(values[i].Get());
     }
-    dirty_ = false;
-    return S_OK;
+    return ApplyLoaded(values, present);
 }
 
 HRESULT ControlBase::Save(IPropertyBag* bag, int32_t clearDirty, int32_t) {
     if (bag == nullptr) return E_POINTER;
     for (uint32_t i = 0; i < info_.persistedCount; ++i) {
         Variant value;
-        HRESULT hr = GetProperty(info_.persisted[i], value.Get());
+        HRESULT hr = SavedValue(i, value.Get());
         if (SUCCEEDED(hr)) hr = bag->Write(info_.persisted[i].name, value.Get());
         if (FAILED(hr)) return hr;
     }
@@ -229,7 +254,9 @@ HRESULT ControlBase::Save(IPropertyBag* bag, int32_t clearDirty, int32_t) {
     return S_OK;
 }
 
-HRESULT ControlBase::InitNew(IStorage* storage) { return storage == nullptr ? E_POINTER : InitNew(); }
+HRESULT ControlBase::InitNew(IStorage* storage) {
+    return storage == nullptr ? E_POINTER : InitNew();
+}
 
 HRESULT ControlBase::Load(IStorage* storage) {
     if (storage == nullptr) return E_POINTER;
@@ -242,14 +269,19 @@ HRESULT ControlBase::Load(IStorage* storage) {
 HRESULT ControlBase::Save(IStorage* storage, int32_t) {
     if (storage == nullptr) return E_POINTER;
     ComPtr<IStream> contents;
-    HRESULT hr = storage->CreateStream(kContentsStream, STGM_READWRITE | STGM_CREATE, contents.Out());
+    HRESULT hr =
+        storage->CreateStream(kContentsStream, STGM_READWRITE | STGM_CREATE, contents.Out());
     if (FAILED(hr)) return hr;
     return Save(contents.Get(), 1);
 }
 
-HRESULT ControlBase::SaveCompleted(IStorage*) { return S_OK; }
+HRESULT ControlBase::SaveCompleted(IStorage*) {
+    return S_OK;
+}
 
-HRESULT ControlBase::HandsOffStorage() { return S_OK; }
+HRESULT ControlBase::HandsOffStorage() {
+    return S_OK;
+}
 
 HRESULT ControlBase::SetClientSite(IOleClientSite* site) {
     site_ = ComPtr<IOleClientSite>(site);
@@ -263,25 +295,34 @@ HRESULT ControlBase::GetClientSite(IOleClientSite** site) {
     return S_OK;
 }
 
-HRESULT ControlBase::SetHostNames(LPCOLESTR, LPCOLESTR) { return S_OK; }
+HRESULT ControlBase::SetHostNames(LPCOLESTR, LPCOLESTR) {
+    return S_OK;
+}
 
-HRESULT ControlBase::Close(uint32_t) { return S_OK; }
+HRESULT ControlBase::Close(uint32_t) {
+    return S_OK;
+}
 
-HRESULT ControlBase::SetMoniker(uint32_t, IUnknown*) { return E_NOTIMPL; }
+HRESULT ControlBase::SetMoniker(uint32_t, IUnknown*) {
+    return E_NOTIMPL;
+}
 
 HRESULT ControlBase::GetMoniker(uint32_t, uint32_t, IUnknown** moniker) {
     if (moniker != nullptr) *moniker = nullptr;
     return E_NOTIMPL;
 }
 
-HRESULT ControlBase::InitFromData(IUnknown*, int32_t, uint32_t) { return E_NOTIMPL; }
+HRESULT ControlBase::InitFromData(IUnknown*, int32_t, uint32_t) {
+    return E_NOTIMPL;
+}
 
 HRESULT ControlBase::GetClipboardData(uint32_t, IUnknown** data) {
     if (data != nullptr) *data = nullptr;
     return E_NOTIMPL;
 }
 
-HRESULT ControlBase::DoVerb(int32_t verb, void*, IOleClientSite*, int32_t, HWND, const RECTL* position) {
+HRESULT ControlBase::DoVerb(int32_t verb, void*, IOleClientSite*, int32_t, HWND,
+                            const RECTL* position) {
     // Primary, show, in-place and UI activation, hide: nothing to show for an invisible control.
     if (verb > 0 || verb < -5) return OLEOBJ_S_INVALIDVERB;
     if (position != nullptr) position_ = *position;
@@ -293,11 +334,17 @@ HRESULT ControlBase::EnumVerbs(IUnknown** verbs) {
     return E_NOTIMPL;
 }
 
-HRESULT ControlBase::Update() { return S_OK; }
+HRESULT ControlBase::Update() {
+    return S_OK;
+}
 
-HRESULT ControlBase::IsUpToDate() { return S_OK; }
+HRESULT ControlBase::IsUpToDate() {
+    return S_OK;
+}
 
-HRESULT ControlBase::GetUserClassID(CLSID* clsid) { return GetClassID(clsid); }
+HRESULT ControlBase::GetUserClassID(CLSID* clsid) {
+    return GetClassID(clsid);
+}
 
 HRESULT ControlBase::GetUserType(uint32_t, BSTR* userType) {
     if (userType == nullptr) return E_POINTER;
@@ -324,7 +371,9 @@ HRESULT ControlBase::Advise(IUnknown*, uint32_t* connection) {
     return OLE_E_ADVISENOTSUPPORTED;
 }
 
-HRESULT ControlBase::Unadvise(uint32_t) { return OLE_E_NOCONNECTION; }
+HRESULT ControlBase::Unadvise(uint32_t) {
+    return OLE_E_NOCONNECTION;
+}
 
 HRESULT ControlBase::EnumAdvise(IUnknown** advise) {
     if (advise != nullptr) *advise = nullptr;
@@ -337,13 +386,21 @@ HRESULT ControlBase::GetMiscStatus(uint32_t, uint32_t* status) {
     return S_OK;
 }
 
-HRESULT ControlBase::SetColorScheme(const void*) { return E_NOTIMPL; }
+HRESULT ControlBase::SetColorScheme(const void*) {
+    return E_NOTIMPL;
+}
 
-HRESULT ControlBase::GetControlInfo(void*) { return E_NOTIMPL; }
+HRESULT ControlBase::GetControlInfo(void*) {
+    return E_NOTIMPL;
+}
 
-HRESULT ControlBase::OnMnemonic(void*) { return E_NOTIMPL; }
+HRESULT ControlBase::OnMnemonic(void*) {
+    return E_NOTIMPL;
+}
 
-HRESULT ControlBase::OnAmbientPropertyChange(DISPID) { return S_OK; }
+HRESULT ControlBase::OnAmbientPropertyChange(DISPID) {
+    return S_OK;
+}
 
 HRESULT ControlBase::FreezeEvents(int32_t freeze) {
     frozen_ += freeze ? 1 : (frozen_ > 0 ? -1 : 0);
@@ -351,15 +408,22 @@ HRESULT ControlBase::FreezeEvents(int32_t freeze) {
 }
 
 HRESULT ControlBase::GetWindow(HWND* window) {
-    if (window != nullptr) *window = nullptr;
-    return E_FAIL;  // windowless
+    if (window == nullptr) return E_POINTER;
+    *window = ControlWindow();
+    return *window != nullptr ? S_OK : E_FAIL;
 }
 
-HRESULT ControlBase::ContextSensitiveHelp(int32_t) { return E_NOTIMPL; }
+HRESULT ControlBase::ContextSensitiveHelp(int32_t) {
+    return E_NOTIMPL;
+}
 
-HRESULT ControlBase::InPlaceDeactivate() { return S_OK; }
+HRESULT ControlBase::InPlaceDeactivate() {
+    return S_OK;
+}
 
-HRESULT ControlBase::UIDeactivate() { return S_OK; }
+HRESULT ControlBase::UIDeactivate() {
+    return S_OK;
+}
 
 HRESULT ControlBase::SetObjectRects(const RECTL* position, const RECTL*) {
     if (position == nullptr) return E_POINTER;
@@ -367,7 +431,9 @@ HRESULT ControlBase::SetObjectRects(const RECTL* position, const RECTL*) {
     return S_OK;
 }
 
-HRESULT ControlBase::ReactivateAndUndo() { return E_NOTIMPL; }
+HRESULT ControlBase::ReactivateAndUndo() {
+    return E_NOTIMPL;
+}
 
 HRESULT ControlBase::OnWindowMessage(uint32_t, uintptr_t, intptr_t, intptr_t* result) {
     if (result != nullptr) *result = 0;
@@ -379,18 +445,28 @@ HRESULT ControlBase::GetDropTarget(IUnknown** target) {
     return E_NOTIMPL;
 }
 
-HRESULT ControlBase::TranslateAccelerator(void*) { return S_FALSE; }
+HRESULT ControlBase::TranslateAccelerator(void*) {
+    return S_FALSE;
+}
 
-HRESULT ControlBase::OnFrameWindowActivate(int32_t) { return S_OK; }
+HRESULT ControlBase::OnFrameWindowActivate(int32_t) {
+    return S_OK;
+}
 
-HRESULT ControlBase::OnDocWindowActivate(int32_t) { return S_OK; }
+HRESULT ControlBase::OnDocWindowActivate(int32_t) {
+    return S_OK;
+}
 
-HRESULT ControlBase::ResizeBorder(const RECTL*, IUnknown*, int32_t) { return S_OK; }
+HRESULT ControlBase::ResizeBorder(const RECTL*, IUnknown*, int32_t) {
+    return S_OK;
+}
 
-HRESULT ControlBase::EnableModeless(int32_t) { return S_OK; }
+HRESULT ControlBase::EnableModeless(int32_t) {
+    return S_OK;
+}
 
-HRESULT ControlBase::Draw(uint32_t aspect, int32_t, void*, void*, PixelImage*, PixelImage* target, const RECTL* bounds,
-                          const RECTL*, void*, uintptr_t) {
+HRESULT ControlBase::Draw(uint32_t aspect, int32_t, void*, void*, PixelImage*, PixelImage* target,
+                          const RECTL* bounds, const RECTL*, void*, uintptr_t) {
     if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
     if (target == nullptr || bounds == nullptr || target->pixels == nullptr) return E_INVALIDARG;
     PaintDesignFace(target, *bounds, info_.toolboxBitmap);
@@ -407,7 +483,9 @@ HRESULT ControlBase::Freeze(uint32_t, int32_t, void*, uint32_t* freeze) {
     return E_NOTIMPL;
 }
 
-HRESULT ControlBase::Unfreeze(uint32_t) { return E_NOTIMPL; }
+HRESULT ControlBase::Unfreeze(uint32_t) {
+    return E_NOTIMPL;
+}
 
 HRESULT ControlBase::SetAdvise(uint32_t aspects, uint32_t flags, IUnknown* sink) {
     viewAspects_ = aspects;
@@ -426,7 +504,9 @@ HRESULT ControlBase::GetAdvise(uint32_t* aspects, uint32_t* flags, IUnknown** si
     return S_OK;
 }
 
-HRESULT ControlBase::GetExtent(uint32_t aspect, int32_t, void*, SIZEL* size) { return GetExtent(aspect, size); }
+HRESULT ControlBase::GetExtent(uint32_t aspect, int32_t, void*, SIZEL* size) {
+    return GetExtent(aspect, size);
+}
 
 HRESULT ControlBase::GetRect(uint32_t, RECTL* rect) {
     if (rect != nullptr) *rect = RECTL{0, 0, 0, 0};
@@ -439,25 +519,27 @@ HRESULT ControlBase::GetViewStatus(uint32_t* status) {
     return S_OK;
 }
 
-HRESULT ControlBase::QueryHitPoint(uint32_t aspect, const RECTL* bounds, int32_t x, int32_t y, int32_t,
-                                   uint32_t* hitResult) {
+HRESULT ControlBase::QueryHitPoint(uint32_t aspect, const RECTL* bounds, int32_t x, int32_t y,
+                                   int32_t, uint32_t* hitResult) {
     if (bounds == nullptr || hitResult == nullptr) return E_POINTER;
     if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
     *hitResult = Inside(*bounds, x, y) ? kHitHit : kHitOutside;
     return S_OK;
 }
 
-HRESULT ControlBase::QueryHitRect(uint32_t aspect, const RECTL* bounds, const RECTL* location, int32_t,
-                                  uint32_t* hitResult) {
+HRESULT ControlBase::QueryHitRect(uint32_t aspect, const RECTL* bounds, const RECTL* location,
+                                  int32_t, uint32_t* hitResult) {
     if (bounds == nullptr || location == nullptr || hitResult == nullptr) return E_POINTER;
     if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-    bool overlaps = location->left < bounds->right && location->right > bounds->left && location->top < bounds->bottom &&
-                    location->bottom > bounds->top;
+    bool overlaps = location->left < bounds->right && location->right > bounds->left &&
+                    location->top < bounds->bottom && location->bottom > bounds->top;
     *hitResult = overlaps ? kHitHit : kHitOutside;
     return S_OK;
 }
 
-HRESULT ControlBase::GetNaturalExtent(uint32_t, int32_t, void*, void*, void*, SIZEL*) { return E_NOTIMPL; }
+HRESULT ControlBase::GetNaturalExtent(uint32_t, int32_t, void*, void*, void*, SIZEL*) {
+    return E_NOTIMPL;
+}
 
 bool ControlBase::UserMode() {
     if (!site_) return true;
@@ -467,6 +549,13 @@ bool ControlBase::UserMode() {
     return mode->boolVal != VARIANT_FALSE;
 }
 
+HRESULT ControlBase::Ambient(DISPID id, VARIANT* value) {
+    if (value == nullptr) return E_POINTER;
+    VariantInit(value);
+    if (!site_) return E_FAIL;
+    return GetAmbientProperty(site_.Get(), id, value);
+}
+
 int ControlBase::FireEvent(DISPID id, EventArgs* args) {
     // Hold ourselves: a handler may release the host's last reference to this control.
     ComPtr<IDispatch> self(Dispatch());
@@ -474,7 +563,8 @@ int ControlBase::FireEvent(DISPID id, EventArgs* args) {
 }
 
 HRESULT ControlBase::ReportCode(int code, const char* message, uint32_t helpContext) {
-    return ReportComponentCode(code, message, ErrorSource{info_.progId, info_.helpFile}, helpContext);
+    return ReportComponentCode(code, message, ErrorSource{info_.progId, info_.helpFile},
+                               helpContext);
 }
 
 HRESULT ControlBase::ReportGuard(PropertyGuard guard, uint32_t helpContext) {
@@ -494,7 +584,8 @@ void PaintDesignFace(PixelImage* image, const RECTL& bounds, const uint32_t* bit
     if (right <= left || bottom <= top) return;
     // Only the part of the rectangle inside the image is visited, whatever the bounds say.
     int64_t x0 = left < 0 ? 0 : left, y0 = top < 0 ? 0 : top;
-    int64_t x1 = right > image->width ? image->width : right, y1 = bottom > image->height ? image->height : bottom;
+    int64_t x1 = right > image->width ? image->width : right,
+            y1 = bottom > image->height ? image->height : bottom;
     for (int64_t y = y0; y < y1; ++y) {
         for (int64_t x = x0; x < x1; ++x) {
             uint32_t color = kFaceColor;

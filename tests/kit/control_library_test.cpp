@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <vector>
 
-#include "controls/socketbase/control_base.h"
+#include "controls/kit/control_base.h"
 #include "platform/com/com_library.h"
 #include "platform/com/error_info.h"
 #include "platform/com/ole_interfaces.h"
 #include "platform/registry/registry.h"
-#include "tests/socketbase/test_port.h"
+#include "tests/kit/test_port.h"
 #include "tests/support/temp_directory.h"
 
 namespace quenda::testing {
@@ -53,7 +53,7 @@ ErrorSeen TakeError(HRESULT hr) {
 
 // An event sink recording every DataIn with the values as it found them.
 class Sink final : public IDispatch {
-public:
+  public:
     HRESULT QueryInterface(REFIID iid, void** object) override {
         if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_ITestPortEvents) {
             *object = static_cast<IDispatch*>(this);
@@ -68,10 +68,12 @@ public:
     HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+    HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                   UINT*) override {
         if (id != kEventDataIn || params->cArgs != 3) return S_OK;
         const VARIANT* args = params->rgvarg;
-        byReference = byReference && (args[0].vt == (VT_BYREF | VT_I2)) && (args[2].vt == (VT_BYREF | VT_BSTR));
+        byReference = byReference && (args[0].vt == (VT_BYREF | VT_I2)) &&
+                      (args[2].vt == (VT_BYREF | VT_BSTR));
         datagrams.emplace_back(BstrView(*args[2].pbstrVal));
         sources.emplace_back(BstrView(*args[1].pbstrVal));
         ports.push_back(*args[0].piVal);
@@ -88,27 +90,32 @@ public:
 };
 
 class ControlLibraryTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { Registry::SetProcessPath(dir_ / "registry"); }
     void TearDown() override {
         CoFreeUnusedLibraries();
         ::unsetenv(kRegistryPathVariable);
     }
 
-    void RegisterLibrary() { ASSERT_EQ(CallExport<DllRegisterServerFunction>("DllRegisterServer"), S_OK); }
+    void RegisterLibrary() {
+        ASSERT_EQ(CallExport<DllRegisterServerFunction>("DllRegisterServer"), S_OK);
+    }
 
     ComPtr<ITestPort> Create() {
         CLSID clsid{};
         EXPECT_EQ(CLSIDFromProgID(kTestPortProgId, &clsid), S_OK);
         ComPtr<ITestPort> port;
-        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITestPort, port.OutVoid()), S_OK);
+        EXPECT_EQ(
+            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITestPort, port.OutVoid()),
+            S_OK);
         return port;
     }
 
     static HRESULT Put(IDispatch* d, DISPID id, VARIANT value, EXCEPINFO* excep = nullptr) {
         DISPID named = DISPID_PROPERTYPUT;
         DISPPARAMS params{&value, &named, 1, 1};
-        HRESULT hr = d->Invoke(id, IID_NULL, 0x400, DISPATCH_PROPERTYPUT, &params, nullptr, excep, nullptr);
+        HRESULT hr =
+            d->Invoke(id, IID_NULL, 0x400, DISPATCH_PROPERTYPUT, &params, nullptr, excep, nullptr);
         VariantClear(&value);
         return hr;
     }
@@ -124,7 +131,9 @@ TEST_F(ControlLibraryTest, CreationFailsCleanlyUntilRegisteredAndWorksAfter) {
     CLSID clsid{};
     EXPECT_EQ(CLSIDFromProgID(kTestPortProgId, &clsid), CO_E_CLASSSTRING);
     void* object = nullptr;
-    EXPECT_EQ(CoCreateInstance(CLSID_TestPort, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object), REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_TestPort, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+        REGDB_E_CLASSNOTREG);
     EXPECT_EQ(object, nullptr);
 
     RegisterLibrary();
@@ -137,11 +146,26 @@ TEST_F(ControlLibraryTest, CreationFailsCleanlyUntilRegisteredAndWorksAfter) {
     EXPECT_EQ(number, 7);
 
     // Every interface a container asks for is there, with one identity.
-    const IID wanted[] = {IID_IDispatch, IID_ITestPort, IID_IConnectionPointContainer, IID_IProvideClassInfo,
-                          IID_IProvideClassInfo2, IID_ISupportErrorInfo, IID_IObjectSafety, IID_IPersist,
-                          IID_IPersistStreamInit, IID_IPersistStorage, IID_IPersistPropertyBag, IID_IOleObject,
-                          IID_IOleControl, IID_IOleWindow, IID_IOleInPlaceObject, IID_IOleInPlaceObjectWindowless,
-                          IID_IOleInPlaceActiveObject, IID_IViewObject, IID_IViewObject2, IID_IViewObjectEx};
+    const IID wanted[] = {IID_IDispatch,
+                          IID_ITestPort,
+                          IID_IConnectionPointContainer,
+                          IID_IProvideClassInfo,
+                          IID_IProvideClassInfo2,
+                          IID_ISupportErrorInfo,
+                          IID_IObjectSafety,
+                          IID_IPersist,
+                          IID_IPersistStreamInit,
+                          IID_IPersistStorage,
+                          IID_IPersistPropertyBag,
+                          IID_IOleObject,
+                          IID_IOleControl,
+                          IID_IOleWindow,
+                          IID_IOleInPlaceObject,
+                          IID_IOleInPlaceObjectWindowless,
+                          IID_IOleInPlaceActiveObject,
+                          IID_IViewObject,
+                          IID_IViewObject2,
+                          IID_IViewObjectEx};
     ComPtr<IUnknown> identity;
     ASSERT_EQ(port->QueryInterface(IID_IUnknown, identity.OutVoid()), S_OK);
     for (const IID& iid : wanted) {
@@ -159,21 +183,25 @@ TEST_F(ControlLibraryTest, ClassObjectOnlyForItsOwnClass) {
     void* object = reinterpret_cast<void*>(1);
     CLSID other = CLSID_TestPort;
     other.Data1 ^= 1;
-    EXPECT_EQ(CallExport<DllGetClassObjectFunction>("DllGetClassObject", other, IID_IClassFactory, &object),
+    EXPECT_EQ(CallExport<DllGetClassObjectFunction>("DllGetClassObject", other, IID_IClassFactory,
+                                                    &object),
               CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(object, nullptr);
 }
 
 TEST_F(ControlLibraryTest, RegistrationWritesTheClassAndUnregistrationKeepsTheParent) {
     Registry registry;
-    ASSERT_EQ(registry.SetString(RegRoot::kClassesRoot, "CLSID\\{00000000-0000-0000-0000-00000000BEEF}", "", "other"),
+    ASSERT_EQ(registry.SetString(RegRoot::kClassesRoot,
+                                 "CLSID\\{00000000-0000-0000-0000-00000000BEEF}", "", "other"),
               RegStatus::kOk);
     RegisterLibrary();
     RegisterLibrary();  // registering twice is harmless
     std::string cls = "CLSID\\" + GuidToString(CLSID_TestPort);
     auto value = [&](const std::string& key, const std::string& name = "") {
         std::string v;
-        return registry.QueryString(RegRoot::kClassesRoot, key, name, &v) == RegStatus::kOk ? v : "<missing>";
+        return registry.QueryString(RegRoot::kClassesRoot, key, name, &v) == RegStatus::kOk
+                   ? v
+                   : "<missing>";
     };
     char real[PATH_MAX];
     ASSERT_NE(::realpath(kLibrary, real), nullptr);
@@ -200,12 +228,15 @@ TEST_F(ControlLibraryTest, RegistrationWritesTheClassAndUnregistrationKeepsThePa
     ASSERT_EQ(CallExport<DllUnregisterServerFunction>("DllUnregisterServer"), S_OK);
     ASSERT_EQ(registry.Read(&tree), RegStatus::kOk);
     EXPECT_NE(tree.Find(RegRoot::kClassesRoot, "CLSID"), nullptr);
-    EXPECT_NE(tree.Find(RegRoot::kClassesRoot, "CLSID\\{00000000-0000-0000-0000-00000000BEEF}"), nullptr);
+    EXPECT_NE(tree.Find(RegRoot::kClassesRoot, "CLSID\\{00000000-0000-0000-0000-00000000BEEF}"),
+              nullptr);
     EXPECT_EQ(tree.Find(RegRoot::kClassesRoot, cls), nullptr);
     EXPECT_EQ(tree.Find(RegRoot::kClassesRoot, "QuendaTest.TestPort.1"), nullptr);
     EXPECT_EQ(tree.Find(RegRoot::kClassesRoot, "QuendaTest.TestPort"), nullptr);
-    EXPECT_EQ(tree.Find(RegRoot::kClassesRoot, "TypeLib\\" + GuidToString(LIBID_TestPortLib)), nullptr);
-    EXPECT_EQ(tree.Find(RegRoot::kClassesRoot, "Interface\\" + GuidToString(IID_ITestPort)), nullptr);
+    EXPECT_EQ(tree.Find(RegRoot::kClassesRoot, "TypeLib\\" + GuidToString(LIBID_TestPortLib)),
+              nullptr);
+    EXPECT_EQ(tree.Find(RegRoot::kClassesRoot, "Interface\\" + GuidToString(IID_ITestPort)),
+              nullptr);
     CLSID clsid{};
     EXPECT_EQ(CLSIDFromProgID(kTestPortProgId, &clsid), CO_E_CLASSSTRING);
 }
@@ -372,7 +403,9 @@ TEST_F(ControlLibraryTest, EventsReachEverySinkWithArgumentsByReference) {
     EXPECT_EQ(send, kDispSend);
     VARIANT args[2] = {MakeVariantI4(7), MakeVariantBstr(SysAllocString(u"late"))};
     DISPPARAMS params{args, nullptr, 2, 0};
-    ASSERT_EQ(port->Invoke(send, IID_NULL, 0x400, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
+    ASSERT_EQ(
+        port->Invoke(send, IID_NULL, 0x400, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+        S_OK);
     VariantClear(&args[1]);
     EXPECT_EQ(first.datagrams.back(), u"late");
     EXPECT_EQ(second.ports.back(), 7);
@@ -426,7 +459,7 @@ TEST_F(ControlLibraryTest, ClassInfoDescribesInterfacesFromTheTables) {
 }
 
 class PersistenceTest : public ControlLibraryTest {
-protected:
+  protected:
     void SetUp() override {
         ControlLibraryTest::SetUp();
         RegisterLibrary();
@@ -504,12 +537,15 @@ protected:
 TEST_F(PersistenceTest, StreamHasTheDocumentedLayoutAndRoundTrips) {
     std::string defaults = SavedStream();
     std::string expected("\x00\x03\x00\x00", 4);
-    expected += std::string("\x03\x00\x07\x00\x00\x00", 6);                                  // Number 7
-    expected += std::string("\x08\x00\x10\x00\x00\x00" "d\0e\0f\0a\0u\0l\0t\0\0\0", 22);    // Text
-    expected += std::string("\x0B\x00\xFF\xFF", 4);                                          // Flag True
-    expected += std::string("\x02\x00\xFE\xFF", 4);                                          // Small -2
-    expected += std::string("\x05\x00\x00\x00\x00\x00\x00\x00\xE0\x3F", 10);                 // Real 0.5
-    expected += std::string("\x08\x00\x02\x00\x00\x00\x00\x00", 8);                          // Anything: empty as ""
+    expected += std::string("\x03\x00\x07\x00\x00\x00", 6);  // Number 7
+    expected += std::string(
+        "\x08\x00\x10\x00\x00\x00"
+        "d\0e\0f\0a\0u\0l\0t\0\0\0",
+        22);                                                                  // Text
+    expected += std::string("\x0B\x00\xFF\xFF", 4);                           // Flag True
+    expected += std::string("\x02\x00\xFE\xFF", 4);                           // Small -2
+    expected += std::string("\x05\x00\x00\x00\x00\x00\x00\x00\xE0\x3F", 10);  // Real 0.5
+    expected += std::string("\x08\x00\x02\x00\x00\x00\x00\x00", 8);  // Anything: empty as ""
     EXPECT_EQ(defaults, expected);
 
     SetValues(port_.Get());
@@ -634,17 +670,22 @@ TEST_F(ControlLibraryTest, LibraryUnloadsOnceNothingIsAlive) {
     CoFreeUnusedLibraries();
     EXPECT_EQ(CoLoadedLibraryCount(), 1);
     ComPtr<IClassFactory> factory;
-    ASSERT_EQ(CoGetClassObject(CLSID_TestPort, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.OutVoid()), S_OK);
+    ASSERT_EQ(CoGetClassObject(CLSID_TestPort, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               factory.OutVoid()),
+              S_OK);
     factory->LockServer(1);
     factory.Reset();
     port.Reset();
     CoFreeUnusedLibraries();
     EXPECT_EQ(CoLoadedLibraryCount(), 1);  // still locked
-    ASSERT_EQ(CoGetClassObject(CLSID_TestPort, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.OutVoid()), S_OK);
+    ASSERT_EQ(CoGetClassObject(CLSID_TestPort, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               factory.OutVoid()),
+              S_OK);
     factory->LockServer(0);
     void* object = nullptr;
-    EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(factory.Get()), IID_IUnknown, &object),
-              CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(
+        factory->CreateInstance(reinterpret_cast<IUnknown*>(factory.Get()), IID_IUnknown, &object),
+        CLASS_E_NOAGGREGATION);
     factory.Reset();
     CoFreeUnusedLibraries();
     EXPECT_EQ(CoLoadedLibraryCount(), 0);
@@ -662,7 +703,9 @@ TEST_F(ControlLibraryTest, DesignFaceIsPaintedAndClipped) {
     std::vector<uint32_t> pixels(40 * 30, 0x12345678);
     PixelImage image{pixels.data(), 40, 30, 40};
     RECTL bounds{2, 1, 30, 29};
-    ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, &image, &bounds, nullptr, nullptr, 0), S_OK);
+    ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, &image, &bounds, nullptr,
+                         nullptr, 0),
+              S_OK);
     auto at = [&](int x, int y) { return pixels[y * 40 + x]; };
     EXPECT_EQ(at(2, 1), kFrameColor);
     EXPECT_EQ(at(29, 28), kFrameColor);
@@ -678,11 +721,15 @@ TEST_F(ControlLibraryTest, DesignFaceIsPaintedAndClipped) {
     std::vector<uint32_t> small(10 * 10, 0);
     PixelImage tiny{small.data(), 10, 10, 10};
     RECTL wide{-20, -20, 1000, 1000};
-    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, &tiny, &wide, nullptr, nullptr, 0), S_OK);
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, &tiny, &wide, nullptr,
+                         nullptr, 0),
+              S_OK);
     EXPECT_EQ(small[5 * 10 + 5], kFaceColor);
     EXPECT_EQ(small[0], 0xFFFF0000u);  // bitmap pixel (14, 13)
-    EXPECT_EQ(view->Draw(4, -1, nullptr, nullptr, nullptr, &tiny, &wide, nullptr, nullptr, 0), DV_E_DVASPECT);
-    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, nullptr, &wide, nullptr, nullptr, 0),
+    EXPECT_EQ(view->Draw(4, -1, nullptr, nullptr, nullptr, &tiny, &wide, nullptr, nullptr, 0),
+              DV_E_DVASPECT);
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, nullptr, &wide, nullptr,
+                         nullptr, 0),
               E_INVALIDARG);
     uint32_t hit = 9;
     view->QueryHitPoint(DVASPECT_CONTENT, &bounds, 5, 5, 0, &hit);

@@ -1,8 +1,8 @@
 // The class object, self-registration and unload check every control library exports.
 #include <cstdio>
 
-#include "controls/socketbase/control_class.h"
-#include "controls/socketbase/library_module.h"
+#include "controls/kit/control_class.h"
+#include "controls/kit/library_module.h"
 #include "platform/com/com_library.h"
 #include "platform/com/com_object.h"
 #include "platform/com/ole_interfaces.h"
@@ -15,18 +15,25 @@ namespace {
 std::u16string Quote(std::u16string_view text) {
     std::u16string out = u"'";
     for (char16_t c : text) {
-        if (c == u'\'') out += u"''";
-        else if (c == u'%') out += u"%%";
-        else out += c;
+        if (c == u'\'')
+            out += u"''";
+        else if (c == u'%')
+            out += u"%%";
+        else
+            out += c;
     }
     return out + u"'";
 }
 
-std::u16string GuidText(const GUID& guid) { return Utf16FromUtf8(GuidToString(guid)); }
+std::u16string GuidText(const GUID& guid) {
+    return Utf16FromUtf8(GuidToString(guid));
+}
 
 class ControlClassFactory final : public ComObject<IClassFactory> {
-public:
-    explicit ControlClassFactory(const ControlClassInfo& info) : info_(info) { LibraryObjectCreated(); }
+  public:
+    explicit ControlClassFactory(const ControlClassInfo& info) : info_(info) {
+        LibraryObjectCreated();
+    }
 
     HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
         if (object == nullptr) return E_POINTER;
@@ -39,10 +46,11 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     ~ControlClassFactory() override { LibraryObjectDestroyed(); }
     void* FindInterface(REFIID iid) override {
-        return (iid == IID_IUnknown || iid == IID_IClassFactory) ? static_cast<IClassFactory*>(this) : nullptr;
+        return (iid == IID_IUnknown || iid == IID_IClassFactory) ? static_cast<IClassFactory*>(this)
+                                                                 : nullptr;
     }
 
     const ControlClassInfo& info_;  // static description of the class
@@ -54,11 +62,13 @@ std::u16string BuildRegistryScript(const ControlClassInfo& info) {
     std::u16string clsid = Quote(GuidText(info.Clsid()));
     std::u16string name = Quote(info.displayName);
     std::u16string progId = Quote(info.progId);
-    std::u16string vip = Quote(info.versionIndependentProgId);
+    std::u16string vip =
+        info.versionIndependentProgId != nullptr ? Quote(info.versionIndependentProgId) : u"";
     char numbers[64];
     std::snprintf(numbers, sizeof numbers, "%u", static_cast<unsigned>(info.miscStatus));
     std::u16string misc = Quote(Utf16FromUtf8(numbers));
-    std::snprintf(numbers, sizeof numbers, "%u.%u", static_cast<unsigned>(info.typeLib->majorVersion),
+    std::snprintf(numbers, sizeof numbers, "%u.%u",
+                  static_cast<unsigned>(info.typeLib->majorVersion),
                   static_cast<unsigned>(info.typeLib->minorVersion));
     std::u16string version = Quote(Utf16FromUtf8(numbers));
 
@@ -66,13 +76,16 @@ std::u16string BuildRegistryScript(const ControlClassInfo& info) {
     s += u"    " + progId + u" = s " + name + u"\n    {\n";
     s += u"        CLSID = s " + clsid + u"\n";
     s += u"        'Insertable'\n    }\n";
-    s += u"    " + vip + u" = s " + name + u"\n    {\n";
-    s += u"        CLSID = s " + clsid + u"\n";
-    s += u"        CurVer = s " + progId + u"\n    }\n";
+    if (info.versionIndependentProgId != nullptr) {
+        s += u"    " + vip + u" = s " + name + u"\n    {\n";
+        s += u"        CLSID = s " + clsid + u"\n";
+        s += u"        CurVer = s " + progId + u"\n    }\n";
+    }
     s += u"    NoRemove CLSID\n    {\n";
     s += u"        ForceRemove " + clsid + u" = s " + name + u"\n        {\n";
     s += u"            ProgID = s " + progId + u"\n";
-    s += u"            VersionIndependentProgID = s " + vip + u"\n";
+    if (info.versionIndependentProgId != nullptr)
+        s += u"            VersionIndependentProgID = s " + vip + u"\n";
     s += u"            ForceRemove 'Programmable'\n";
     s += u"            InprocServer32 = s '%MODULE%'\n            {\n";
     s += u"                val ThreadingModel = s 'Apartment'\n            }\n";
@@ -91,7 +104,8 @@ std::u16string BuildRegistryScript(const ControlClassInfo& info) {
     return s;
 }
 
-HRESULT ShellGetClassObject(const ControlClassInfo& info, REFCLSID clsid, REFIID iid, void** object) {
+HRESULT ShellGetClassObject(const ControlClassInfo& info, REFCLSID clsid, REFIID iid,
+                            void** object) {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (!(clsid == info.Clsid())) return CLASS_E_CLASSNOTAVAILABLE;
@@ -101,7 +115,9 @@ HRESULT ShellGetClassObject(const ControlClassInfo& info, REFCLSID clsid, REFIID
     return hr;
 }
 
-HRESULT ShellCanUnloadNow() { return LibraryCanUnloadNow(); }
+HRESULT ShellCanUnloadNow() {
+    return LibraryCanUnloadNow();
+}
 
 HRESULT ShellRegisterServer(const ControlClassInfo& info) {
     std::u16string path = LibraryModulePath();

@@ -6,10 +6,14 @@
 
 namespace quenda::testing {
 
-inline constexpr CLSID CLSID_TestPort = {0x5E1A0001, 0x7C3B, 0x4D21, {0x9A, 0x11, 0x20, 0x26, 0x12, 0x07, 0x00, 0x01}};
-inline constexpr IID IID_ITestPort = {0x5E1A0002, 0x7C3B, 0x4D21, {0x9A, 0x11, 0x20, 0x26, 0x12, 0x07, 0x00, 0x02}};
-inline constexpr IID DIID_ITestPortEvents = {0x5E1A0003, 0x7C3B, 0x4D21, {0x9A, 0x11, 0x20, 0x26, 0x12, 0x07, 0x00, 0x03}};
-inline constexpr GUID LIBID_TestPortLib = {0x5E1A0004, 0x7C3B, 0x4D21, {0x9A, 0x11, 0x20, 0x26, 0x12, 0x07, 0x00, 0x04}};
+inline constexpr CLSID CLSID_TestPort = {
+    0x5E1A0001, 0x7C3B, 0x4D21, {0x9A, 0x11, 0x20, 0x26, 0x12, 0x07, 0x00, 0x01}};
+inline constexpr IID IID_ITestPort = {
+    0x5E1A0002, 0x7C3B, 0x4D21, {0x9A, 0x11, 0x20, 0x26, 0x12, 0x07, 0x00, 0x02}};
+inline constexpr IID DIID_ITestPortEvents = {
+    0x5E1A0003, 0x7C3B, 0x4D21, {0x9A, 0x11, 0x20, 0x26, 0x12, 0x07, 0x00, 0x03}};
+inline constexpr GUID LIBID_TestPortLib = {
+    0x5E1A0004, 0x7C3B, 0x4D21, {0x9A, 0x11, 0x20, 0x26, 0x12, 0x07, 0x00, 0x04}};
 
 inline constexpr char16_t kTestPortProgId[] = u"QuendaTest.TestPort.1";
 inline constexpr char16_t kTestPortIndependentProgId[] = u"QuendaTest.TestPort";
@@ -29,8 +33,8 @@ enum TestPortDispid : DISPID {
 };
 
 enum TestPortEventDispid : DISPID {
-    kEventDataIn = 1,       // Datagram (BSTR), SourceAddress (BSTR), SourcePort (I2), all by reference
-    kEventError = 2,        // ErrorCode (I2), Description (BSTR)
+    kEventDataIn = 1,  // Datagram (BSTR), SourceAddress (BSTR), SourcePort (I2), all by reference
+    kEventError = 2,   // ErrorCode (I2), Description (BSTR)
     kEventReadyToSend = 3,  // none
 };
 
@@ -41,7 +45,7 @@ inline constexpr uint32_t kHelpSecret = 21308;
 inline constexpr uint32_t kHelpFail = 21311;
 
 class ITestPort : public IDispatch {
-public:
+  public:
     virtual HRESULT get_Number(int32_t* value) = 0;
     virtual HRESULT put_Number(int32_t value) = 0;
     virtual HRESULT get_Text(BSTR* value) = 0;
@@ -63,7 +67,7 @@ public:
     virtual HRESULT Send(BSTR datagram, int16_t port) = 0;
     virtual HRESULT Fail(int32_t code) = 0;
 
-protected:
+  protected:
     ~ITestPort() = default;
 };
 

@@ -1,0 +1,25 @@
+// Message IDs for upstream queries from the system's cryptographic random source.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "app/relay/relay_ports.h"
+
+namespace quenda {
+
+// Draws IDs from getrandom, a batch at a time so a query costs no system call of its own.
+class RandomMessageIds final : public MessageIdSource {
+  public:
+    // A fresh ID from getrandom; should getrandom fail for good (a kernel without it), from
+    // std::random_device, which reads the same kernel source through /dev/urandom.
+    uint16_t NextMessageId() override;
+
+  private:
+    void Refill();
+
+    std::array<uint16_t, 256> batch_{};
+    size_t used_ = batch_.size();  // IDs of the batch handed out
+};
+
+}  // namespace quenda

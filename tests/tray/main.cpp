@@ -1,0 +1,10 @@
+// Runs the tray tests under the QGuiApplication their pictures and windows need (offscreen).
+#include <gtest/gtest.h>
+#include <QGuiApplication>
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
