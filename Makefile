@@ -4,9 +4,11 @@ BENCH   ?= build-bench
 ASAN    ?= build-asan
 FUZZ    ?= build-fuzz
 FUZZ_SECONDS ?= 120
+DEB     ?= build-deb
+PREFIX  ?= /usr/local
 JOBS    ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-asan fuzz bench bench-e2e clean
+.PHONY: all deps configure build run test test-asan fuzz bench bench-e2e install deb clean
 
 all: build
 
@@ -64,5 +66,18 @@ bench: deps
 bench-e2e: deps
 	@JOBS=$(JOBS) bench/end_to_end.sh $(BENCH)
 
+# Installs the program under PREFIX (and DESTDIR, when set): see README, "Install".
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, built by the Debian tools from a copy of the tree in $(DEB)/, where the
+# .deb lands; lintian then fails it on any error or warning.
+deb: deps
+	@rm -rf $(DEB) && mkdir -p $(DEB)/quenda
+	@tar -c --exclude-vcs --exclude='./build*' . | tar -x -C $(DEB)/quenda
+	@cd $(DEB)/quenda && dpkg-buildpackage -us -uc -b
+	@lintian --info --fail-on error,warning $(DEB)/*.changes
+	@ls -l $(DEB)/*.deb
+
 clean:
-	rm -rf $(BUILD) $(BENCH) $(ASAN) $(FUZZ)
+	rm -rf $(BUILD) $(BENCH) $(ASAN) $(FUZZ) $(DEB)

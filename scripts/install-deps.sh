@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the benchmarks need.
+# Installs every Debian package the build, the tests, the benchmarks and `make deb` need.
 # Idempotent: runs apt-get only when something is missing. With --fuzz, also what `make fuzz`
 # needs: clang with libFuzzer and the sanitizer runtimes, and the symbolizer for their reports.
 set -euo pipefail
@@ -7,9 +7,11 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libsqlite3-dev qt6-base-dev qt6-svg-dev libqt6svg6 libxcb1-dev
+  libsqlite3-dev qt6-base-dev qt6-svg-dev libqt6svg6 libxcb1-dev libsystemd-dev
   xvfb xauth x11-utils xdotool trayer fonts-dejavu-core
   dnsutils knot-dnsutils iproute2 dnsperf
+  desktop-file-utils appstream systemd man-db
+  debhelper dpkg-dev fakeroot lintian
 )
 if [ "${1:-}" = --fuzz ]; then
   packages+=(clang-14 libclang-rt-14-dev llvm-14)

@@ -1,6 +1,8 @@
 // Command-line parsing.
 #include "app/shell/command_line.h"
 
+#include <arpa/inet.h>
+
 #include <charconv>
 
 namespace quenda {
@@ -37,6 +39,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                     line.port = static_cast<uint16_t>(port);
                 }
             }
+        } else if (argument == "--listen") {
+            if (const std::string* address = value()) {
+                in_addr parsed{};
+                if (inet_pton(AF_INET, address->c_str(), &parsed) != 1) {
+                    line.error = "--listen needs an IPv4 address, not \"" + *address + "\"";
+                }
+                line.listen = *address;
+            }
         } else {
             line.error = "unknown option \"" + argument + "\"";
         }
@@ -45,13 +55,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string UsageText() {
-    return "Usage: quenda [--headless] [--home DIR] [--port N]\n"
+    return "Usage: quenda [--headless] [--home DIR] [--port N] [--listen ADDR]\n"
            "\n"
            "A caching DNS forwarder.\n"
            "\n"
            "  --headless  run without windows; log lines also go to standard output\n"
            "  --home DIR  keep settings, cache, log and registry in DIR\n"
            "  --port N    serve DNS on UDP and TCP port N instead of 53\n"
+           "  --listen ADDR  serve DNS on this one IPv4 address instead of on all of them\n"
            "  --help      show this text\n"
            "  --version   show the program version\n";
 }

@@ -2,6 +2,8 @@
 // headless front end share it.
 #include "app/shell/program.h"
 
+#include <systemd/sd-daemon.h>
+
 #include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
 #include <QSocketNotifier>
@@ -51,9 +53,11 @@ int RunProgram(const CommandLine& line, int argc, char** argv, FrontEnd* frontEn
     }
     if (!lock.Held()) return Fail(lock.Error());
 
-    const std::string programDirectory = ExecutableDirectory();
-    const std::string libraryDirectory = programDirectory + "../lib/";
-    const std::string shareDirectory = programDirectory + "../share/quenda/";
+    // The component libraries are registered from wherever the linked libraries were found,
+    // so an installed program never registers a build tree's copies, nor the other way round.
+    const std::string libraryDirectory = LoadedLibraryDirectory("libquenda_winmsg.so");
+    if (libraryDirectory.empty()) return Fail("cannot tell where the program's libraries are");
+    const std::string shareDirectory = ExecutableDirectory() + "../share/quenda/";
     InstallBundledSeed(*paths, shareDirectory + "DNSIP.DAT");
     Registry::SetProcessPath(paths->RegistryFile());
 
@@ -89,6 +93,7 @@ int RunProgram(const CommandLine& line, int argc, char** argv, FrontEnd* frontEn
                      static_cast<int>(trayRegistered & 0xFFFF));
     }
     TcpDispatchControls tcp;
+    tcp.ListenOn(line.listen);
 
     WinsockApi winsock;
     std::string winsockError;
@@ -109,7 +114,8 @@ int RunProgram(const CommandLine& line, int argc, char** argv, FrontEnd* frontEn
                        [] { ProcessPendingMessages(); },
                        [&](LocalAddresses& local, LogSink& log) {
                            CollectLocalAddresses(winsockLoaded ? &winsock : nullptr, local, log);
-                       }};
+                       },
+                       line.listen};
     Session session(parts);
     running = &session;
     Mainform form(session, messages, frontEnd != nullptr ? &frontEnd->DesktopLinks() : nullptr,
@@ -136,6 +142,7 @@ int RunProgram(const CommandLine& line, int argc, char** argv, FrontEnd* frontEn
     const auto quit = [&](UnloadReason reason) {
         if (ended || !form.QueryUnload(reason)) return;
         ended = true;
+        sd_notify(0, "STOPPING=1");
         QCoreApplication::exit(0);
     };
     form.SetUnloadHandler([&] { quit(UnloadReason::kCode); });
@@ -143,6 +150,8 @@ int RunProgram(const CommandLine& line, int argc, char** argv, FrontEnd* frontEn
 
     int status = 1;
     if (windowsMade && form.Load() == StartOutcome::kRunning) {
+        // Both DNS ports are open: a service manager waiting for us may start what depends on us.
+        sd_notify(0, "READY=1");
         QSocketNotifier sessionEnd(SessionEndDescriptor(), QSocketNotifier::Read);
         QObject::connect(&sessionEnd, &QSocketNotifier::activated, [&] {
             if (TakeSessionEndSignal() != 0) quit(UnloadReason::kSessionEnding);

@@ -1,6 +1,9 @@
 // The program's directories.
 #include "app/shell/program_paths.h"
 
+#include <dlfcn.h>
+#include <link.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -42,6 +45,20 @@ std::string ExecutableDirectory() {
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return "";
     return WithSlash(self.parent_path().string());
+}
+
+std::string LoadedLibraryDirectory(const char* soname) {
+    void* handle = dlopen(soname, RTLD_LAZY | RTLD_NOLOAD);
+    if (handle == nullptr) return "";
+    link_map* map = nullptr;
+    std::string directory;
+    if (dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name[0] == '/') {
+        std::error_code ec;
+        const auto file = std::filesystem::weakly_canonical(map->l_name, ec);
+        if (!ec) directory = WithSlash(file.parent_path().string());
+    }
+    dlclose(handle);
+    return directory;
 }
 
 bool InstallBundledSeed(const ProgramPaths& paths, const std::string& bundledSeed) {

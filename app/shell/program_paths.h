@@ -20,9 +20,15 @@ struct ProgramPaths {
 // can be found.
 std::optional<ProgramPaths> FindProgramPaths(const std::string& home);
 
-// The folder of the running program, ending in "/" ("" when it cannot be told). The shared
-// libraries are in its ../lib/, the bundled files in its ../share/quenda/.
+// The folder of the running program, ending in "/" ("" when it cannot be told). The bundled
+// files are in its ../share/quenda/.
 std::string ExecutableDirectory();
+
+// The folder, ending in "/", from which the dynamic linker loaded the shared library with this
+// soname into the process: where the program's RUNPATH led, so the build tree's lib/ for a
+// program run there and the private library folder for an installed one. "" when no library
+// of that soname is loaded.
+std::string LoadedLibraryDirectory(const char* soname);
 
 // Before the very first start (no settings file yet, no seed file of the user's own), puts the
 // bundled seed file into the data directory, so a new install starts with working name

@@ -55,13 +55,14 @@ Session::~Session() {
 
 StartOutcome Session::Load() {
     // A first opening, failures ignored: the second one below decides.
-    OpenUdpEndpoints(parts_.UDPPort1, parts_.UDPPort2, parts_.servicePort);
+    OpenUdpEndpoints(parts_.UDPPort1, parts_.UDPPort2, parts_.servicePort, parts_.serviceAddress);
     ImportSeedFile(parts_.paths.dataDirectory, parts_.paths.SettingsFile());
 
     local_ = LocalAddresses();
     if (parts_.collectLocalAddresses) parts_.collectLocalAddresses(local_, log_);
 
-    if (const int error = OpenUdpEndpoints(parts_.UDPPort1, parts_.UDPPort2, parts_.servicePort)) {
+    if (const int error = OpenUdpEndpoints(parts_.UDPPort1, parts_.UDPPort2, parts_.servicePort,
+                                           parts_.serviceAddress)) {
         StartUpFailed(error);
         return StartOutcome::kFailed;
     }
@@ -121,8 +122,12 @@ void Session::LogReceiveBuffers() {
 
 void Session::StartUpFailed(int error) {
     if (error == kAddressInUse) {
+        // With one address, the port on that address is what is taken.
+        const std::string where =
+            (parts_.serviceAddress.empty() ? "" : parts_.serviceAddress + ":") +
+            std::to_string(parts_.servicePort);
         parts_.messages.Inform(MessageIcon::Exclamation, "Error",
-                               "Your localport " + std::to_string(parts_.servicePort) +
+                               "Your localport " + where +
                                    " (DNS) is already in use! Make sure that no other "
                                    "application is using this port.");
     } else {

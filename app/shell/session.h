@@ -44,6 +44,7 @@ struct SessionParts {
     std::function<void()> processPendingMessages;
     // Appends this host's addresses to the list, logging its own failures.
     std::function<void(LocalAddresses&, LogSink&)> collectLocalAddresses;
+    std::string serviceAddress;  // the one address the DNS service binds, "" = every address
 };
 
 // How the start-up sequence ended.

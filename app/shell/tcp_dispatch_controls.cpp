@@ -20,7 +20,8 @@ struct Failure {
 
 // Calls member id of target with args in declaration order (the value last for a put), then
 // clears args. A failure is recorded in failure and returned.
-HRESULT Call(IDispatch* target, DISPID id, WORD flags, std::vector<VARIANT> args, Failure& failure) {
+HRESULT Call(IDispatch* target, DISPID id, WORD flags, std::vector<VARIANT> args,
+             Failure& failure) {
     if (target == nullptr) {
         for (VARIANT& v : args) VariantClear(&v);
         return E_POINTER;
@@ -32,7 +33,8 @@ HRESULT Call(IDispatch* target, DISPID id, WORD flags, std::vector<VARIANT> args
                       static_cast<UINT>(reversed.size()), put ? 1u : 0u};
     EXCEPINFO info{};
     UINT argError = 0;
-    HRESULT hr = target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, nullptr, &info, &argError);
+    HRESULT hr = target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, nullptr, &info,
+                                &argError);
     if (FAILED(hr)) {
         failure.text.clear();
         if (hr == DISP_E_EXCEPTION) {
@@ -58,15 +60,20 @@ VARIANT I2(int16_t value) {
     return v;
 }
 
-VARIANT Bytes(std::string_view bytes) { return MakeVariantBstr(BstrFromLatin1(bytes)); }
+VARIANT Bytes(std::string_view bytes) {
+    return MakeVariantBstr(BstrFromLatin1(bytes));
+}
 
-bool FitsConnectionId(int id) { return id >= -32768 && id <= 32767; }
+bool FitsConnectionId(int id) {
+    return id >= -32768 && id <= 32767;
+}
 
 // Argument i (declaration order) of an event as a number; false when missing or not numeric.
 bool ArgNumber(const DISPPARAMS& params, UINT i, int* value) {
     if (i >= params.cArgs || params.rgvarg == nullptr) return false;
     Variant number;
-    if (FAILED(VariantChangeType(number.Get(), &params.rgvarg[params.cArgs - 1 - i], 0, VT_I4))) return false;
+    if (FAILED(VariantChangeType(number.Get(), &params.rgvarg[params.cArgs - 1 - i], 0, VT_I4)))
+        return false;
     *value = number->lVal;
     return true;
 }
@@ -75,7 +82,8 @@ bool ArgNumber(const DISPPARAMS& params, UINT i, int* value) {
 bool ArgBytes(const DISPPARAMS& params, UINT i, std::string* bytes) {
     if (i >= params.cArgs || params.rgvarg == nullptr) return false;
     Variant text;
-    if (FAILED(VariantChangeType(text.Get(), &params.rgvarg[params.cArgs - 1 - i], 0, VT_BSTR))) return false;
+    if (FAILED(VariantChangeType(text.Get(), &params.rgvarg[params.cArgs - 1 - i], 0, VT_BSTR)))
+        return false;
     *bytes = Latin1FromBstr(text->bstrVal);
     return true;
 }
@@ -98,7 +106,8 @@ class EventSink final : public ComObject<IDispatch> {
         return E_NOTIMPL;
     }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+    HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                   UINT*) override {
         if (params == nullptr || !handler_) return S_OK;
         Handler handler = handler_;  // the handler may detach this sink
         handler(id, *params);
@@ -107,7 +116,8 @@ class EventSink final : public ComObject<IDispatch> {
 
   private:
     void* FindInterface(REFIID iid) override {
-        return iid == IID_IUnknown || iid == IID_IDispatch ? static_cast<IDispatch*>(this) : nullptr;
+        return iid == IID_IUnknown || iid == IID_IDispatch ? static_cast<IDispatch*>(this)
+                                                           : nullptr;
     }
 
     Handler handler_;  // nullptr once detached
@@ -118,7 +128,8 @@ uint32_t Advise(IDispatch* control, REFIID events, IDispatch* sink, IConnectionP
     *pointOut = nullptr;
     if (control == nullptr) return 0;
     ComPtr<IConnectionPointContainer> container;
-    if (FAILED(control->QueryInterface(IID_IConnectionPointContainer, container.OutVoid()))) return 0;
+    if (FAILED(control->QueryInterface(IID_IConnectionPointContainer, container.OutVoid())))
+        return 0;
     ComPtr<IConnectionPoint> point;
     if (FAILED(container->FindConnectionPoint(events, point.Out()))) return 0;
     uint32_t cookie = 0;
@@ -150,47 +161,65 @@ class DispatchServer final : public TcpServerControl {
   public:
     DispatchServer(const Advised& daemon, Failure& failure) : daemon_(daemon), failure_(failure) {}
 
-    // Port first, then the two switches, as the control starts listening on the second.
+    void ListenOn(const std::string& address) { address_ = address; }
+
+    // Address and port first, then the two switches, as the control starts listening on the
+    // second. An address the control refuses never falls back to every address.
     int StartListening(uint16_t port) override {
-        HRESULT first = Put(daemon_.control.Get(), kIPDaemonLocalPort, {MakeVariantI4(port)}, failure_);
-        const HRESULT accept =
-            Put(daemon_.control.Get(), kIPDaemonAcceptConnections, {MakeVariantBool(true)}, failure_);
+        const HRESULT host =
+            Put(daemon_.control.Get(), kIPDaemonLocalHost, {Bytes(address_)}, failure_);
+        if (FAILED(host)) return static_cast<int>(host & 0xFFFF);
+        HRESULT first =
+            Put(daemon_.control.Get(), kIPDaemonLocalPort, {MakeVariantI4(port)}, failure_);
+        const HRESULT accept = Put(daemon_.control.Get(), kIPDaemonAcceptConnections,
+                                   {MakeVariantBool(true)}, failure_);
         if (SUCCEEDED(first)) first = accept;
-        const HRESULT listen = Put(daemon_.control.Get(), kIPDaemonListening, {MakeVariantBool(true)}, failure_);
+        const HRESULT listen =
+            Put(daemon_.control.Get(), kIPDaemonListening, {MakeVariantBool(true)}, failure_);
         if (SUCCEEDED(first)) first = listen;
         // The host sees a control's failure by the low word of its HRESULT.
         return SUCCEEDED(first) ? 0 : static_cast<int>(first & 0xFFFF);
     }
     void SendToConnection(int id, std::string_view data) override {
         if (!FitsConnectionId(id)) return;
-        Put(daemon_.control.Get(), kIPDaemonDataToSend, {I2(static_cast<int16_t>(id)), Bytes(data)}, failure_);
+        Put(daemon_.control.Get(), kIPDaemonDataToSend, {I2(static_cast<int16_t>(id)), Bytes(data)},
+            failure_);
     }
     void CloseConnection(int id) override {
         if (!FitsConnectionId(id)) return;
-        Call(daemon_.control.Get(), kIPDaemonDisconnect, DISPATCH_METHOD, {I2(static_cast<int16_t>(id))}, failure_);
+        Call(daemon_.control.Get(), kIPDaemonDisconnect, DISPATCH_METHOD,
+             {I2(static_cast<int16_t>(id))}, failure_);
     }
 
   private:
     const Advised& daemon_;
     Failure& failure_;
+    std::string address_;  // "" = every address
 };
 
 class DispatchClient final : public TcpClientControl {
   public:
-    DispatchClient(ComPtr<IDispatch> created, IDispatch* sink, Failure& failure) : failure_(failure) {
+    DispatchClient(ComPtr<IDispatch> created, IDispatch* sink, Failure& failure)
+        : failure_(failure) {
         element_.Attach(std::move(created), DIID_IIPPortEvents, sink);
     }
     ~DispatchClient() override { element_.Unadvise(); }
 
-    void SetOption(bool on) override { Put(Control(), kIPPortLinger, {MakeVariantBool(on)}, failure_); }
+    void SetOption(bool on) override {
+        Put(Control(), kIPPortLinger, {MakeVariantBool(on)}, failure_);
+    }
     void SetRemoteHost(const std::string& host) override {
         Put(Control(), kIPPortRemoteHost, {Bytes(host)}, failure_);
     }
-    void SetRemotePort(uint16_t port) override { Put(Control(), kIPPortRemotePort, {MakeVariantI4(port)}, failure_); }
+    void SetRemotePort(uint16_t port) override {
+        Put(Control(), kIPPortRemotePort, {MakeVariantI4(port)}, failure_);
+    }
     void SetConnected(bool connect) override {
         Put(Control(), kIPPortConnected, {MakeVariantBool(connect)}, failure_);
     }
-    void Send(std::string_view data) override { Put(Control(), kIPPortDataToSend, {Bytes(data)}, failure_); }
+    void Send(std::string_view data) override {
+        Put(Control(), kIPPortDataToSend, {Bytes(data)}, failure_);
+    }
 
     IDispatch* Control() const { return element_.control.Get(); }
 
@@ -217,12 +246,14 @@ class DispatchClientArray final : public TcpClientArray {
             const HRESULT hr = make_(static_cast<int16_t>(index), created.Out());
             if (FAILED(hr)) {
                 failure_.result = hr;
-                failure_.text = "IPPort element " + std::to_string(index) + " could not be created.";
+                failure_.text =
+                    "IPPort element " + std::to_string(index) + " could not be created.";
                 created.Reset();
             }
         }
         // Replacing an element would invalidate references the service holds.
-        elements_.try_emplace(index, std::make_unique<DispatchClient>(std::move(created), sink_, failure_));
+        elements_.try_emplace(
+            index, std::make_unique<DispatchClient>(std::move(created), sink_, failure_));
     }
 
     IDispatch* Control(int index) const {
@@ -241,10 +272,13 @@ class DispatchClientArray final : public TcpClientArray {
 
 struct TcpDispatchControls::Impl {
     explicit Impl(TcpElementFactory make)
-        : daemonSink(ComPtr<EventSink>::Adopt(new EventSink([this](DISPID id, const DISPPARAMS& p) { DaemonEvent(id, p); }))),
-          portSink(ComPtr<EventSink>::Adopt(new EventSink([this](DISPID id, const DISPPARAMS& p) { PortEvent(id, p); }))),
+        : daemonSink(ComPtr<EventSink>::Adopt(
+              new EventSink([this](DISPID id, const DISPPARAMS& p) { DaemonEvent(id, p); }))),
+          portSink(ComPtr<EventSink>::Adopt(
+              new EventSink([this](DISPID id, const DISPPARAMS& p) { PortEvent(id, p); }))),
           server(daemon, failure),
-          clients(make ? std::move(make) : TcpElementFactory(&CreateIPPort), portSink.Get(), failure) {
+          clients(make ? std::move(make) : TcpElementFactory(&CreateIPPort), portSink.Get(),
+                  failure) {
         ComPtr<IDispatch> created;
         if (FAILED(CreateIPDaemon(created.Out()))) created.Reset();
         daemon.Attach(std::move(created), DIID_IIPDaemonEvents, daemonSink.Get());
@@ -264,14 +298,18 @@ struct TcpDispatchControls::Impl {
             case kIPDaemonOnConnected:
                 if (ArgNumber(params, 0, &connection)) service->HandleTcpConnected(connection);
                 break;
-            case kIPDaemonOnConnectionRequest: service->HandleTcpConnectionRequest(); break;
+            case kIPDaemonOnConnectionRequest:
+                service->HandleTcpConnectionRequest();
+                break;
             case kIPDaemonOnDataIn:
-                if (ArgNumber(params, 0, &connection) && ArgBytes(params, 1, &data)) service->HandleTcpData(connection, data);
+                if (ArgNumber(params, 0, &connection) && ArgBytes(params, 1, &data))
+                    service->HandleTcpData(connection, data);
                 break;
             case kIPDaemonOnDisconnected:
                 if (ArgNumber(params, 0, &connection)) service->HandleTcpDisconnected(connection);
                 break;
-            default: break;
+            default:
+                break;
         }
     }
 
@@ -280,12 +318,17 @@ struct TcpDispatchControls::Impl {
         std::string data;
         if (service == nullptr || !ArgNumber(params, 0, &index)) return;
         switch (id) {
-            case kIPPortOnConnected: service->HandleUpstreamConnected(index); break;
+            case kIPPortOnConnected:
+                service->HandleUpstreamConnected(index);
+                break;
             case kIPPortOnDataIn:
                 if (ArgBytes(params, 1, &data)) service->HandleUpstreamData(index, data);
                 break;
-            case kIPPortOnDisconnected: service->HandleUpstreamDisconnected(index); break;
-            default: break;
+            case kIPPortOnDisconnected:
+                service->HandleUpstreamDisconnected(index);
+                break;
+            default:
+                break;
         }
     }
 
@@ -303,18 +346,36 @@ TcpDispatchControls::TcpDispatchControls(TcpElementFactory makeElement)
 
 TcpDispatchControls::~TcpDispatchControls() = default;
 
-TcpServerControl& TcpDispatchControls::Server() { return impl_->server; }
+TcpServerControl& TcpDispatchControls::Server() {
+    return impl_->server;
+}
 
-TcpClientArray& TcpDispatchControls::Clients() { return impl_->clients; }
+TcpClientArray& TcpDispatchControls::Clients() {
+    return impl_->clients;
+}
 
-void TcpDispatchControls::Bind(TcpService* service) { impl_->service = service; }
+void TcpDispatchControls::ListenOn(const std::string& address) {
+    impl_->server.ListenOn(address);
+}
 
-HRESULT TcpDispatchControls::LastFailure() const { return impl_->failure.result; }
+void TcpDispatchControls::Bind(TcpService* service) {
+    impl_->service = service;
+}
 
-const std::string& TcpDispatchControls::LastFailureText() const { return impl_->failure.text; }
+HRESULT TcpDispatchControls::LastFailure() const {
+    return impl_->failure.result;
+}
 
-IDispatch* TcpDispatchControls::Daemon() const { return impl_->daemon.control.Get(); }
+const std::string& TcpDispatchControls::LastFailureText() const {
+    return impl_->failure.text;
+}
 
-IDispatch* TcpDispatchControls::Element(int index) const { return impl_->clients.Control(index); }
+IDispatch* TcpDispatchControls::Daemon() const {
+    return impl_->daemon.control.Get();
+}
+
+IDispatch* TcpDispatchControls::Element(int index) const {
+    return impl_->clients.Control(index);
+}
 
 }  // namespace quenda

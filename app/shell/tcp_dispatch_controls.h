@@ -30,6 +30,10 @@ class TcpDispatchControls final {
     TcpServerControl& Server();
     TcpClientArray& Clients();
 
+    // The one IPv4 address the server listens on from its next start; "" (the default) is
+    // every address.
+    void ListenOn(const std::string& address);
+
     // Passes every later event of either control to service's handlers; nullptr drops them.
     // service must outlive the binding.
     void Bind(TcpService* service);

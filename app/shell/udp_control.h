@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "app/relay/relay_ports.h"
 
@@ -13,6 +14,8 @@ class UdpControl : public DatagramPort {
   public:
     virtual int SetActive(bool active) = 0;
     virtual int SetLocalPort(int32_t port) = 0;
+    // The one IPv4 address to bind, "" for every address; needs Winsock loaded.
+    virtual int SetLocalHost(const std::string& address) = 0;
     virtual int SetWinsockLoaded(bool loaded) = 0;
     // The largest datagram taken whole; larger ones are lost with an Error event. Only while
     // the control is not active.
@@ -36,10 +39,12 @@ inline constexpr int32_t kUdpInBufferSize = 4 * 1024 * 1024;
 // EDNS replies (DNSSEC keys, long TXT records) reach their clients.
 inline constexpr int32_t kUdpMaxPacketSize = 65535;
 
-// Opens UDPPort1 on any free port (upstream traffic) and UDPPort2 on the DNS service port:
-// each is closed, given its port, told to load Winsock, given kUdpMaxPacketSize and a receive
-// buffer of kUdpInBufferSize, and opened. Returns the first failure (no further set is made then)
-// or 0; a buffer size the control refuses is no failure.
-int OpenUdpEndpoints(UdpControl& upstream, UdpControl& service, uint16_t servicePort);
+// Opens UDPPort1 on any free port of every address (upstream traffic) and UDPPort2 on the DNS
+// service port of serviceAddress ("" = every address): each is closed, given its port, told
+// to load Winsock, given its address, kUdpMaxPacketSize and a receive buffer of
+// kUdpInBufferSize, and opened. Returns the first failure (no further set is made then) or 0;
+// a buffer size the control refuses is no failure.
+int OpenUdpEndpoints(UdpControl& upstream, UdpControl& service, uint16_t servicePort,
+                     const std::string& serviceAddress = "");
 
 }  // namespace quenda

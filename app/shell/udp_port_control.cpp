@@ -89,6 +89,10 @@ int UdpPortControl::SetLocalPort(int32_t port) {
     return Result(control_->put_LocalPort(port));
 }
 
+int UdpPortControl::SetLocalHost(const std::string& address) {
+    return Result(control_->put_LocalHost(Bstr::FromLatin1(address).Get()));
+}
+
 int UdpPortControl::SetWinsockLoaded(bool loaded) {
     return Result(control_->put_WinsockLoaded(loaded ? VARIANT_TRUE : VARIANT_FALSE));
 }

@@ -42,6 +42,7 @@ class UdpPortControl final : public UdpControl {
     // Each returns 0 or the host error number (20001 + component code, 15001 + Winsock code).
     int SetActive(bool active) override;
     int SetLocalPort(int32_t port) override;
+    int SetLocalHost(const std::string& address) override;
     int SetWinsockLoaded(bool loaded) override;
     int SetMaxPacketSize(int32_t bytes) override;
     int SetInBufferSize(int32_t bytes) override;

@@ -35,9 +35,13 @@ constexpr DispMember kMembers[] = {
     DispPropGet<&IIPDaemon::get_Listening, VT_BOOL>(u"Listening", kIPDaemonListening),
     DispPropPut<&IIPDaemon::put_Listening, VT_BOOL>(u"Listening", kIPDaemonListening),
     DispPropGet<&IIPDaemon::get_LocalPort>(u"LocalPort", kIPDaemonLocalPort),
+    DispPropGet<&IIPDaemon::get_LocalHost>(u"LocalHost", kIPDaemonLocalHost),
+    DispPropPut<&IIPDaemon::put_LocalHost>(u"LocalHost", kIPDaemonLocalHost),
     DispPropPut<&IIPDaemon::put_LocalPort>(u"LocalPort", kIPDaemonLocalPort),
-    DispPropGet<&IIPDaemon::get_AcceptConnections, VT_BOOL>(u"AcceptConnections", kIPDaemonAcceptConnections),
-    DispPropPut<&IIPDaemon::put_AcceptConnections, VT_BOOL>(u"AcceptConnections", kIPDaemonAcceptConnections),
+    DispPropGet<&IIPDaemon::get_AcceptConnections, VT_BOOL>(u"AcceptConnections",
+                                                            kIPDaemonAcceptConnections),
+    DispPropPut<&IIPDaemon::put_AcceptConnections, VT_BOOL>(u"AcceptConnections",
+                                                            kIPDaemonAcceptConnections),
     DispMethod<&IIPDaemon::Disconnect>(u"Disconnect", kIPDaemonDisconnect),
     DispPropGet<&IIPDaemon::get_ConnectionCount>(u"ConnectionCount", kIPDaemonConnectionCount),
 };
@@ -54,7 +58,7 @@ QString AddressText(const QHostAddress& address) {
 }
 
 class IPDaemon final : public DispatchObject<IIPDaemon> {
-public:
+  public:
     IPDaemon() : DispatchObject(kTable, DIID_IIPDaemonEvents, u"IPDaemon") {}
 
     HRESULT get_LocalPort(int32_t* port) override {
@@ -65,6 +69,22 @@ public:
     HRESULT put_LocalPort(int32_t port) override {
         if (port < 0 || port > 65535) return Fail(E_INVALIDARG, "LocalPort must be 0 to 65535.");
         localPort_ = port;  // used the next time listening starts
+        return S_OK;
+    }
+    HRESULT get_LocalHost(BSTR* address) override {
+        if (address == nullptr) return E_POINTER;
+        *address = BstrFromLatin1(localHost_.isNull() ? std::string()
+                                                      : localHost_.toString().toStdString());
+        return S_OK;
+    }
+    HRESULT put_LocalHost(BSTR address) override {
+        const std::string text = Latin1FromBstr(address);
+        QHostAddress host;
+        if (!text.empty() && (!host.setAddress(QString::fromStdString(text)) ||
+                              host.protocol() != QAbstractSocket::IPv4Protocol)) {
+            return Fail(E_INVALIDARG, "LocalHost must be an IPv4 address.");
+        }
+        localHost_ = host;
         return S_OK;
     }
     HRESULT get_AcceptConnections(int16_t* on) override { return OutBool(on, accept_); }
@@ -84,7 +104,8 @@ public:
         QTcpSocket* socket = Find(connectionId);
         if (socket == nullptr || socket->state() != QAbstractSocket::ConnectedState) return S_OK;
         const std::string bytes = Latin1FromBstr(text);
-        if (static_cast<size_t>(socket->bytesToWrite()) + bytes.size() > tcpcontrols::kMaxUnsentBytes) {
+        if (static_cast<size_t>(socket->bytesToWrite()) + bytes.size() >
+            tcpcontrols::kMaxUnsentBytes) {
             Close(connectionId, tcpcontrols::StatusFromCode(WSAENOBUFS), false);
             return S_OK;
         }
@@ -105,7 +126,7 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     ~IPDaemon() override = default;
 
     static HRESULT OutBool(int16_t* out, bool value) {
@@ -123,16 +144,20 @@ private:
         if (server_ != nullptr) return S_OK;
         auto* server = new QTcpServer(owner_.Context());
         // Any address, IPv6 and IPv4 on one socket where the host has IPv6, else IPv4 only.
-        if (!server->listen(QHostAddress::Any, static_cast<quint16>(localPort_))) {
-            const SocketStatus status = tcpcontrols::StatusFromSocketError(server->serverError(), server->errorString());
+        const QHostAddress host =
+            localHost_.isNull() ? QHostAddress(QHostAddress::Any) : localHost_;
+        if (!server->listen(host, static_cast<quint16>(localPort_))) {
+            const SocketStatus status =
+                tcpcontrols::StatusFromSocketError(server->serverError(), server->errorString());
             delete server;
             listenAsked_ = false;  // setting Listening again retries
             return Fail(tcpcontrols::HresultFromSocketCode(status.code),
-                        "Cannot listen on port " + std::to_string(localPort_) + ": " + status.description + " (" +
-                            std::to_string(status.code) + ").");
+                        "Cannot listen on port " + std::to_string(localPort_) + ": " +
+                            status.description + " (" + std::to_string(status.code) + ").");
         }
         server_ = server;
-        QObject::connect(server_, &QTcpServer::newConnection, owner_.Context(), Callback([this] { AcceptPending(); }));
+        QObject::connect(server_, &QTcpServer::newConnection, owner_.Context(),
+                         Callback([this] { AcceptPending(); }));
         return S_OK;
     }
 
@@ -184,14 +209,15 @@ private:
         socket->setReadBufferSize(tcpcontrols::kReadChunk);
         connections_[id] = socket;
         QPointer<QTcpSocket> watched(socket);
-        QObject::connect(socket, &QTcpSocket::readyRead, owner_.Context(), Callback([this, id, watched] { ReadFrom(id, watched); }));
+        QObject::connect(socket, &QTcpSocket::readyRead, owner_.Context(),
+                         Callback([this, id, watched] { ReadFrom(id, watched); }));
         // Queued, so a close found inside a member call is reported from the loop.
-        QObject::connect(
-            socket, &QTcpSocket::disconnected, owner_.Context(), Callback([this, id, watched] { Closed(id, watched); }),
-            Qt::QueuedConnection);
-        QObject::connect(
-            socket, &QTcpSocket::errorOccurred, owner_.Context(), Callback([this, id, watched] { Closed(id, watched); }),
-            Qt::QueuedConnection);
+        QObject::connect(socket, &QTcpSocket::disconnected, owner_.Context(),
+                         Callback([this, id, watched] { Closed(id, watched); }),
+                         Qt::QueuedConnection);
+        QObject::connect(socket, &QTcpSocket::errorOccurred, owner_.Context(),
+                         Callback([this, id, watched] { Closed(id, watched); }),
+                         Qt::QueuedConnection);
         EventArgs connected;
         connected.AddI2(id);
         connected.AddI4(0);
@@ -212,10 +238,12 @@ private:
 
     void Closed(int16_t id, const QPointer<QTcpSocket>& socket) {
         if (!socket || Find(id) != socket.data()) return;  // already reported
-        if (socket->state() != QAbstractSocket::UnconnectedState) return;  // an error that did not close it
+        if (socket->state() != QAbstractSocket::UnconnectedState)
+            return;  // an error that did not close it
         ReadFrom(id, socket);
         if (Find(id) != socket.data()) return;
-        const SocketStatus status = tcpcontrols::StatusFromSocketError(socket->error(), socket->errorString());
+        const SocketStatus status =
+            tcpcontrols::StatusFromSocketError(socket->error(), socket->errorString());
         connections_.erase(id);
         socket->deleteLater();
         RaiseDisconnected(id, status);
@@ -239,13 +267,14 @@ private:
         Fire(kIPDaemonOnDisconnected, &args);
     }
 
-    tcpcontrols::SocketOwner owner_;                   // receives every signal; parent of all sockets
-    QTcpServer* server_ = nullptr;                     // listening socket, nullptr while not listening
+    tcpcontrols::SocketOwner owner_;  // receives every signal; parent of all sockets
+    QTcpServer* server_ = nullptr;    // listening socket, nullptr while not listening
     std::map<int16_t, QPointer<QTcpSocket>> connections_;  // open connections by id
-    int16_t lastId_ = 0;                               // the id handed out last
-    int32_t localPort_ = 0;                            // port for the next listening start
-    bool accept_ = false;                              // AcceptConnections
-    bool listenAsked_ = false;                         // Listening as last set
+    int16_t lastId_ = 0;                                   // the id handed out last
+    int32_t localPort_ = 0;                                // port for the next listening start
+    QHostAddress localHost_;                               // address for it; null = every address
+    bool accept_ = false;                                  // AcceptConnections
+    bool listenAsked_ = false;                             // Listening as last set
 };
 
 }  // namespace

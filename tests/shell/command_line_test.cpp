@@ -13,12 +13,15 @@ namespace quenda {
 namespace {
 
 TEST(CommandLine, TakesKnownOptionsAndRefusesTheRest) {
-    CommandLine line = ParseCommandLine({"--headless", "--home", "/tmp/q", "--port", "5353"});
+    CommandLine line = ParseCommandLine(
+        {"--headless", "--home", "/tmp/q", "--port", "5353", "--listen", "127.0.0.1"});
     EXPECT_TRUE(line.error.empty());
     EXPECT_TRUE(line.headless);
     EXPECT_EQ(line.home, "/tmp/q");
     EXPECT_EQ(line.port, 5353);
+    EXPECT_EQ(line.listen, "127.0.0.1");
     EXPECT_EQ(ParseCommandLine({}).port, 53);
+    EXPECT_EQ(ParseCommandLine({}).listen, "");
     EXPECT_TRUE(ParseCommandLine({"--version"}).version);
     EXPECT_TRUE(ParseCommandLine({"--help"}).help);
     for (const auto& bad : std::vector<std::vector<std::string>>{{"--port"},
@@ -27,6 +30,11 @@ TEST(CommandLine, TakesKnownOptionsAndRefusesTheRest) {
                                                                  {"--port", "53x"},
                                                                  {"--home"},
                                                                  {"--home", ""},
+                                                                 {"--listen"},
+                                                                 {"--listen", ""},
+                                                                 {"--listen", "localhost"},
+                                                                 {"--listen", "::1"},
+                                                                 {"--listen", "127.0.0.1:53"},
                                                                  {"-x"}}) {
         EXPECT_FALSE(ParseCommandLine(bad).error.empty()) << bad[0];
     }

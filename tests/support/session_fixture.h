@@ -28,6 +28,7 @@ class FakeUdpControl final : public UdpControl {
         localPort = port;
         return 0;
     }
+    int SetLocalHost(const std::string&) override { return 0; }
     int SetWinsockLoaded(bool) override { return 0; }
     int SetMaxPacketSize(int32_t bytes) override {
         if (!active) maxPacketAtOpen = bytes;

@@ -28,9 +28,15 @@ std::string ReadFile(const std::string& path) {
 }
 
 QuendaProcess::QuendaProcess(const std::string& home, uint16_t port, Stdout output,
-                             bool withWindows)
+                             bool withWindows, const std::vector<std::string>& extra)
     : home_(home) {
-    const std::string portText = std::to_string(port);
+    std::vector<std::string> arguments = {QUENDA_BINARY, "--home", home, "--port",
+                                          std::to_string(port)};
+    if (!withWindows) arguments.insert(arguments.begin() + 1, "--headless");
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
     outputStart_ = ReadFile(home + "/stdout.txt").size();
     int closedPipe[2] = {-1, -1};
     if (output == Stdout::kClosedPipe && pipe2(closedPipe, O_CLOEXEC) != 0) return;
@@ -47,13 +53,7 @@ QuendaProcess::QuendaProcess(const std::string& home, uint16_t port, Stdout outp
         const int err = open((home + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         dup2(out, 1);
         dup2(err, 2);
-        if (withWindows) {
-            execl(QUENDA_BINARY, QUENDA_BINARY, "--home", home.c_str(), "--port", portText.c_str(),
-                  static_cast<char*>(nullptr));
-        } else {
-            execl(QUENDA_BINARY, QUENDA_BINARY, "--headless", "--home", home.c_str(), "--port",
-                  portText.c_str(), static_cast<char*>(nullptr));
-        }
+        execv(QUENDA_BINARY, argv.data());
         _exit(127);
     }
 }

@@ -17,9 +17,9 @@ class QuendaProcess {
     enum class Stdout { kFile, kClosedPipe };
 
     // Starts QUENDA_BINARY --headless --home home --port port (without --headless when
-    // withWindows), standard output and error going to files in home.
+    // withWindows) and the extra arguments, standard output and error going to files in home.
     QuendaProcess(const std::string& home, uint16_t port, Stdout output = Stdout::kFile,
-                  bool withWindows = false);
+                  bool withWindows = false, const std::vector<std::string>& extra = {});
     ~QuendaProcess();
     QuendaProcess(const QuendaProcess&) = delete;
     QuendaProcess& operator=(const QuendaProcess&) = delete;

@@ -417,5 +417,39 @@ TEST_F(SystemTest, AQueryToASecondAddressIsAnsweredFromThatAddress) {
     EXPECT_TRUE(dug == "192.0.2.2\n" || dug == "192.0.2.3\n") << dug;
 }
 
+// Another resolver holds port 53 on one loopback address (as systemd-resolved does on
+// 127.0.0.53): on every address quenda cannot start, on another one it serves beside it, and
+// the address that is taken is named.
+TEST_F(SystemTest, ListeningOnOneAddressBesideAnotherResolver) {
+    FakeUpstream resolved("127.0.0.53");
+    ASSERT_TRUE(resolved.Ok());
+
+    QuendaProcess everywhere(home, 53);
+    EXPECT_EQ(everywhere.Wait(20s), 1);
+    EXPECT_NE(everywhere.Errors().find("Your localport 53 (DNS) is already in use!"),
+              std::string::npos)
+        << everywhere.Errors();
+
+    QuendaProcess onTaken(home, 53, QuendaProcess::Stdout::kFile, false,
+                          {"--listen", "127.0.0.53"});
+    EXPECT_EQ(onTaken.Wait(20s), 1);
+    EXPECT_NE(onTaken.Errors().find("Your localport 127.0.0.53:53 (DNS) is already in use!"),
+              std::string::npos)
+        << onTaken.Errors();
+
+    QuendaProcess beside(home, 53, QuendaProcess::Stdout::kFile, false, {"--listen", "127.0.0.1"});
+    ASSERT_TRUE(beside.WaitUntilServing()) << beside.Errors();
+    const std::string udp =
+        RunCommand("dig @127.0.0.1 +noedns +short +tries=1 +time=3 a.example A");
+    EXPECT_TRUE(udp == "192.0.2.2\n" || udp == "192.0.2.3\n") << udp;
+    const std::string tcp = RunCommand("kdig @127.0.0.1 +tcp +short b.example A");
+    EXPECT_TRUE(tcp == "192.0.2.2\n" || tcp == "192.0.2.3\n") << tcp;
+    // The other resolver still gets every question sent to it.
+    EXPECT_EQ(RunCommand("dig @127.0.0.53 +noedns +short +tries=1 +time=3 c.example A"),
+              "192.0.2.53\n");
+    EXPECT_EQ(resolved.Queries().size(), 1u);
+    EXPECT_EQ(beside.Stop(SIGTERM), 0);
+}
+
 }  // namespace
 }  // namespace quenda::test
