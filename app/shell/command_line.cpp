@@ -59,12 +59,12 @@ std::string UsageText() {
            "\n"
            "A caching DNS forwarder.\n"
            "\n"
-           "  --headless  run without windows; log lines also go to standard output\n"
-           "  --home DIR  keep settings, cache, log and registry in DIR\n"
-           "  --port N    serve DNS on UDP and TCP port N instead of 53\n"
+           "  --headless     run without windows; log lines also go to standard output\n"
+           "  --home DIR     keep settings, cache, log and registry in DIR\n"
+           "  --port N       serve DNS on UDP and TCP port N instead of 53\n"
            "  --listen ADDR  serve DNS on this one IPv4 address instead of on all of them\n"
-           "  --help      show this text\n"
-           "  --version   show the program version\n";
+           "  --help         show this text\n"
+           "  --version      show the program version\n";
 }
 
 }  // namespace quenda

@@ -97,7 +97,8 @@ class SessionTest : public ::testing::Test {
                            [this] {
                                if (pump) pump();
                            },
-                           [](LocalAddresses& local, LogSink&) { local.Add("192.0.2.7"); }};
+                           [](LocalAddresses& local, LogSink&) { local.Add("192.0.2.7"); },
+                           ""};
         return std::make_unique<Session>(parts);
     }
     std::string Ini() const { return paths.SettingsFile(); }
