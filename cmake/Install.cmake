@@ -53,13 +53,9 @@ function(quenda_install_files)
     RENAME ${QUENDA_APPSTREAM_ID}.metainfo.xml)
   install(FILES ${dist}/quenda.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-  # The program's icon, wherever the artwork keeps it.
-  file(GLOB_RECURSE icon ${PROJECT_SOURCE_DIR}/data/quenda.svg
-    ${PROJECT_SOURCE_DIR}/app/views/quenda.svg)
-  if(icon)
-    list(GET icon 0 icon)
-    install(FILES ${icon} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-  endif()
+  # The program's icon is the logo the About tab shows.
+  install(FILES ${PROJECT_SOURCE_DIR}/app/views/icons/quenda.svg
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
   # The unit names the program by its full path, so it is written at install time, when the
   # prefix (`cmake --install --prefix`) is known.
