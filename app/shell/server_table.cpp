@@ -163,6 +163,11 @@ void ServerTable::DescriptionLeft(int row) {
     focusedRow_ = kNoFocusedRow;
 }
 
+void ServerTable::LeaveRow(int row) {
+    // The field the user went to may have taken the focus already.
+    if (focusedRow_ == row) focusedRow_ = kNoFocusedRow;
+}
+
 void ServerTable::AddressKey(int row, char key) {
     if (!InRange(row) || key != kEscapeKey) return;
     SetAddress(row, session_.Servers()[row].address);
@@ -182,7 +187,7 @@ void ServerTable::CheckAddress(int row) {
         session_.ClearServer(row);
         SetDescription(row, "");
         SetBox(row, false);
-        focusedRow_ = kNoFocusedRow;
+        LeaveRow(row);
         session_.RefreshServers();
         return;
     }
@@ -196,7 +201,7 @@ void ServerTable::CheckAddress(int row) {
         }
         SetAddress(row, trimmed);
         session_.SetServerAddress(row, trimmed);
-        focusedRow_ = kNoFocusedRow;
+        LeaveRow(row);
         session_.RefreshServers();
         session_.SaveNameServers();
         return;

@@ -77,7 +77,8 @@ class ServerTable final : public SessionObserver {
     void DescriptionFocused(int row);
     // The address field was left: an empty field empties the slot; a valid address is stored
     // trimmed and saved; an invalid one asks to correct it or puts the stored one back.
-    // Ignored while an earlier check is still running.
+    // Ignored while an earlier check is still running. It may come after another row's field
+    // has taken the focus.
     void AddressLeft(int row);
     // The description is stored (and saved with the next save of the settings).
     void DescriptionLeft(int row);
@@ -122,6 +123,8 @@ class ServerTable final : public SessionObserver {
     void BoxChanged(int row);
     void SetLive(int row, bool live);
     void CheckAddress(int row);
+    // The focused row is cleared when it is still this row.
+    void LeaveRow(int row);
 
     Session& session_;
     MessageService& messages_;

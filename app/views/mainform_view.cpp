@@ -22,6 +22,7 @@
 #include "app/views/button3d.h"
 #include "app/views/panel3d.h"
 #include "app/views/pictures.h"
+#include "app/views/server_page.h"
 #include "app/views/tabbed_dialog.h"
 
 namespace quenda {
@@ -184,12 +185,8 @@ QWidget* MainformView::MakeSystemPage() {
 }
 
 QWidget* MainformView::MakeServerPage() {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    auto* frame = new QGroupBox(QStringLiteral("Name Server:"));
-    frame->setObjectName(QStringLiteral("tabelle"));
-    layout->addWidget(frame, 1);
-    return page;
+    serverPage_ = new ServerPage(session_, form_);
+    return serverPage_;
 }
 
 QWidget* MainformView::MakeLogPage() {
@@ -341,6 +338,10 @@ void MainformView::StatusForWidget(QWidget* widget) {
         }
         if (const char* text = Mainform::ControlStatusText(name)) {
             form_.ShowStatus(text);
+            return;
+        }
+        if (const std::optional<std::string> text = serverPage_->StatusText(name)) {
+            form_.ShowStatus(*text);
             return;
         }
     }

@@ -25,6 +25,7 @@ namespace quenda {
 
 class Button3D;
 class Panel3D;
+class ServerPage;
 class TabbedDialog;
 
 class MainformView final : public QMainWindow, public MainformWindow, public SessionObserver {
@@ -91,6 +92,7 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     Session& session_;
     Mainform& form_;
     TabbedDialog* tabs_ = nullptr;
+    ServerPage* serverPage_ = nullptr;
     std::array<Button3D*, 7> buttons_{};
     std::array<Panel3D*, 3> bars_{};
     Panel3D* waiting_ = nullptr;

@@ -145,8 +145,10 @@ TEST_F(ServerTableTest, ATypedAddressIsStoredTrimmedTicksANewRowAndIsSavedAgainA
     table->AddressKey(3, kEscapeKey);
     EXPECT_EQ(window.address[3], "10.0.0.9");
     std::filesystem::remove(Ini());
+    table->AddressFocused(4);  // the next field took the focus before the check ran
     table->AddressLeft(3);
     EXPECT_EQ(Saved(3, "_NAME"), "10.0.0.9");
+    EXPECT_EQ(table->FocusedRow(), 4);
 
     // A description is kept when its field is left, and written with the next save.
     table->DescriptionFocused(3);
