@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/views/button3d.h"
 
@@ -20,8 +21,10 @@ CorrectDialog::CorrectDialog(const QString& message, const QString& title,
     auto* label = new QLabel(message);
     label->setObjectName(QStringLiteral("Label1"));
     label->setWordWrap(true);
-    // Wide enough for the longest address a field takes, narrow enough to read as a line.
-    label->setMinimumWidth(label->fontMetrics().averageCharWidth() * 44);
+    // One line for the messages of ordinary addresses; a long paste wraps.
+    const QFontMetrics metrics = label->fontMetrics();
+    label->setMinimumWidth(
+        std::min(metrics.horizontalAdvance(message) + 8, metrics.averageCharWidth() * 64));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* correct = new Button3D;

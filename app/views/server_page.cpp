@@ -252,6 +252,11 @@ void ServerPage::ShowServerTab() {
 }
 
 void ServerPage::FocusAddressField(int row) {
+    // The field the focus had gone to before the dialog kept its selection.
+    for (Row& other : rows_) {
+        other.text->deselect();
+        other.desc->deselect();
+    }
     rows_[static_cast<size_t>(row)].text->setFocus(Qt::OtherFocusReason);
     // Back from the dialog, the window puts the focus on its tab strip once it is active
     // again; the field takes it back after that.
