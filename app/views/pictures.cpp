@@ -22,7 +22,7 @@ struct PictureName {
     const char* fallback;   // bundled drawing
 };
 
-constexpr std::array<PictureName, 12> kPictures = {{
+constexpr std::array<PictureName, 14> kPictures = {{
     {"IClear", "edit-clear", ":/quenda/icons/clear.svg"},
     {"IRefresh", "view-refresh", ":/quenda/icons/refresh.svg"},
     {"ITest", "system-search", ":/quenda/icons/test.svg"},
@@ -35,6 +35,8 @@ constexpr std::array<PictureName, 12> kPictures = {{
     {"IHelp", "help-contents", ":/quenda/icons/help.svg"},
     {"IHide", "go-down", ":/quenda/icons/hide.svg"},
     {"IExit", "application-exit", ":/quenda/icons/exit.svg"},
+    {"ISleep", "appointment-soon", ":/quenda/icons/sleep.svg"},
+    {"IOkay", "emblem-ok", ":/quenda/icons/okay.svg"},
 }};
 
 }  // namespace

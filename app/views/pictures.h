@@ -7,7 +7,8 @@
 namespace quenda {
 
 // A button picture by the name the windows give it ("IClear", "IRefresh", "ITest", "ILogConf",
-// "ILogwin", "IAdd", "IEdit", "IMuell", "IDelete", "IHelp", "IHide", "IExit"); an empty icon
+// "ILogwin", "IAdd", "IEdit", "IMuell", "IDelete", "IHelp", "IHide", "IExit", and the tester's
+// "ISleep" and "IOkay"); an empty icon
 // for any other name.
 QIcon Picture(const QString& name);
 
