@@ -18,7 +18,7 @@ namespace {
 
 struct PictureName {
     const char* name;
-    const char* themeName;  // freedesktop icon naming
+    const char* themeName;  // freedesktop icon naming; "" for our own drawing only
     const char* fallback;   // bundled drawing
 };
 
@@ -35,8 +35,8 @@ constexpr std::array<PictureName, 14> kPictures = {{
     {"IHelp", "help-contents", ":/quenda/icons/help.svg"},
     {"IHide", "go-down", ":/quenda/icons/hide.svg"},
     {"IExit", "application-exit", ":/quenda/icons/exit.svg"},
-    {"ISleep", "appointment-soon", ":/quenda/icons/sleep.svg"},
-    {"IOkay", "emblem-ok", ":/quenda/icons/okay.svg"},
+    {"okay", "", ":/quenda/icons/okay.svg"},
+    {"Sleeping", "", ":/quenda/icons/sleeping.svg"},
 }};
 
 }  // namespace
@@ -45,6 +45,7 @@ QIcon Picture(const QString& name) {
     LoadBundledPictures();
     for (const PictureName& picture : kPictures) {
         if (name == QLatin1String(picture.name)) {
+            if (*picture.themeName == '\0') return QIcon(QLatin1String(picture.fallback));
             return QIcon::fromTheme(QLatin1String(picture.themeName),
                                     QIcon(QLatin1String(picture.fallback)));
         }

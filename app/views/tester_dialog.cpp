@@ -19,7 +19,8 @@
 namespace quenda {
 namespace {
 
-constexpr int kPictureSize = 16;
+// The main window's result pictures, drawn 28 by 16.
+constexpr QSize kPictureSize(28, 16);
 
 QString Text(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -63,7 +64,7 @@ QLabel* MakePicture(const char* name, const char* accessible) {
     auto* picture = new QLabel;
     picture->setObjectName(QLatin1String(name));
     picture->setAccessibleName(QLatin1String(accessible));
-    picture->setFixedSize(kPictureSize + 4, kPictureSize + 4);
+    picture->setFixedSize(kPictureSize + QSize(4, 4));
     picture->setAlignment(Qt::AlignCenter);
     return picture;
 }
@@ -215,13 +216,12 @@ void TesterDialog::Refresh() {
     const TesterFace& face = form_.Face();
     lTime_->SetCaption(Text(face.lookupTime));
     pTime_->SetCaption(Text(face.pingTime));
-    const int size = kPictureSize;
-    testImage_->setPixmap(
-        Picture(face.lookupOkay ? QStringLiteral("IOkay") : QStringLiteral("ISleep"))
-            .pixmap(size, size));
-    pTestImage_->setPixmap(
-        Picture(face.pingOkay ? QStringLiteral("IOkay") : QStringLiteral("ISleep"))
-            .pixmap(size, size));
+    const auto picture = [](bool okay) {
+        return Picture(okay ? QStringLiteral("okay") : QStringLiteral("Sleeping"))
+            .pixmap(kPictureSize);
+    };
+    testImage_->setPixmap(picture(face.lookupOkay));
+    pTestImage_->setPixmap(picture(face.pingOkay));
     pLookup_->setVisible(face.lookupProgress >= 0);
     pLookup_->SetValue(face.lookupProgress);
     pPing_->setVisible(face.pingProgress >= 0);
