@@ -19,11 +19,16 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+#include "app/shell/icmp_port_control.h"
+#include "app/shell/program_paths.h"
+#include "app/shell/random_message_ids.h"
+#include "app/shell/udp_port_control.h"
 #include "app/views/button3d.h"
 #include "app/views/panel3d.h"
 #include "app/views/pictures.h"
 #include "app/views/server_page.h"
 #include "app/views/tabbed_dialog.h"
+#include "app/views/tester_dialog.h"
 
 namespace quenda {
 namespace {
@@ -412,6 +417,42 @@ void MainformView::FocusTabControl() {
 void MainformView::UnloadOtherWindows() {
     if (tray_ != nullptr) tray_->Remove();
     sMenu_->close();
+}
+
+void MainformView::OpenTester() {
+    // The controls live as long as the dialog; their libraries are where the program's are.
+    const std::string libraries = LoadedLibraryDirectory("libquenda_winmsg.so");
+    HRESULT created = S_OK;
+    std::unique_ptr<UdpPortControl> tudp =
+        UdpPortControl::Create(libraries + "libtarnel.so", &created);
+    if (!tudp) {
+        session_.Log().WriteLog("Name server test: the UDPPort control cannot be created (error " +
+                                    std::to_string(created & 0xFFFF) + ")",
+                                2);
+    }
+    std::unique_ptr<IcmpPortControl> icmpPort1 =
+        IcmpPortControl::Create(libraries + kIcmpPortLibraryName);
+    SystemClock clock;
+    RandomMessageIds random;
+    TesterForm tester({session_.Servers(), session_.Local(), tudp.get(), icmpPort1.get(),
+                       form_.Messages(), session_.Log(), clock, random, form_, pingRefusalLogged_});
+    TesterDialog dialog(tester, this);
+    if (tudp) {
+        tudp->SetDataInHandler([&](std::string_view datagram, const std::string&, uint16_t) {
+            tester.LookupDataIn(datagram);
+            dialog.Refresh();
+        });
+    }
+    if (icmpPort1) {
+        icmpPort1->SetDataInHandler(
+            [&](int type, int code, std::string_view data, bool, const std::string&) {
+                tester.PingDataIn(type, code, data);
+                dialog.Refresh();
+            });
+    }
+    dialog.Run();
+    if (tudp) tudp->SetDataInHandler({});
+    if (icmpPort1) icmpPort1->SetDataInHandler({});
 }
 
 void MainformView::ShareChanged(ShareBar bar, int percent) {

@@ -59,6 +59,7 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     void SetTrayItems(bool showEnabled, bool hideEnabled) override;
     void FocusTabControl() override;
     void UnloadOtherWindows() override;
+    void OpenTester() override;
 
     // SessionObserver
     void ShareChanged(ShareBar bar, int percent) override;
@@ -109,6 +110,7 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     std::deque<size_t> logLines_;  // characters of each line in Text5, "\r\n" included
     std::function<void(UnloadReason)> unload_;
     std::unique_ptr<MainformTray> tray_;
+    bool pingRefusalLogged_ = false;  // why the tester cannot ping was logged
 };
 
 }  // namespace quenda
