@@ -9,6 +9,9 @@
 namespace quenda {
 namespace {
 
+// Datagrams one read notification delivers at most.
+constexpr int kDatagramsPerNotification = 16;
+
 const char* CodeMessage(int code) {
     switch (code) {
         case kUdpAlreadyActive:
@@ -97,7 +100,10 @@ int UdpPort::CloseSocket() {
 }
 
 void UdpPort::ReadLoop(ReadMode mode) {
-    while (ReadRoundMayStart(mode)) {
+    for (int delivered = 0; ReadRoundMayStart(mode); ++delivered) {
+        // A socket that never runs dry must not starve the others or the timers: after a
+        // share it gives way, and its readiness, still armed, brings it back in turn.
+        if (mode == ReadMode::kNotification && delivered == kDatagramsPerNotification) return;
         uint32_t address = remoteAddress_;
         uint16_t port = remotePort_;
         int got = ReadOne(useConnection_, &address, &port);
