@@ -102,8 +102,12 @@ int UdpPort::CloseSocket() {
 void UdpPort::ReadLoop(ReadMode mode) {
     for (int delivered = 0; ReadRoundMayStart(mode); ++delivered) {
         // A socket that never runs dry must not starve the others or the timers: after a
-        // share it gives way, and its readiness, still armed, brings it back in turn.
-        if (mode == ReadMode::kNotification && delivered == kDatagramsPerNotification) return;
+        // share it gives way, queueing a notice of its own to come back in turn (a handler
+        // that let messages run may have taken the socket's own notice inside the event).
+        if (mode == ReadMode::kNotification && delivered == kDatagramsPerNotification) {
+            core_.PostRead();
+            return;
+        }
         uint32_t address = remoteAddress_;
         uint16_t port = remotePort_;
         int got = ReadOne(useConnection_, &address, &port);
