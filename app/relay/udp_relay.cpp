@@ -78,7 +78,8 @@ void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string&
     const std::string stored =
         env_.options.cacheDisabled || !shared ? std::string() : env_.cache.CacheLookup(request.Key);
     const RequestLine line{address, name, type};
-    request.StartTick = env_.clock.Now();
+    const Tick start = env_.clock.Now();
+    request.StartTick = start;
     // AddPending may pump messages through its hooks; keep the key out of the scratch slot.
     const std::string key = request.Key;
     const ForwardedRequest forwarded{key, request.UpstreamId};
@@ -96,7 +97,7 @@ void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string&
     // One query for the key upstream at a time: a name asked a thousand times a second is
     // refreshed once per reply (or once per window when the reply does not come), so the
     // servers never see the clients' rate.
-    if (env_.table.AwaitsReply(KeyToMatch(key), request.StartTick, kRefreshWindowMs)) return;
+    if (env_.table.AwaitsReply(KeyToMatch(key), start, kRefreshWindowMs)) return;
     // Refresh the cached entry: every server until one has ever replied, then only the best.
     if (upstreamSeen_) {
         SendToBestServer(query, &forwarded);
