@@ -8,7 +8,7 @@
 // A; 28 asks AAAA, a negative answer for a name that has only an address); the message ID
 // is the query number. Without --rate all C queries leave at once; with --rate, Q per second.
 // Replies are awaited until all came or SECONDS (default 3) passed after the last send.
-// Prints "sent C answered R lost L send_us T avg_ms A p50_ms M p99_ms P", a reply counted
+// Prints "sent C answered R lost L send_us T avg_ms A p50_ms M p99_ms P max_ms X", a reply counted
 // once per ID, latencies over the answered queries.
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -184,9 +184,10 @@ int main(int argc, char** argv) {
     };
     const long sendMicros =
         std::chrono::duration_cast<std::chrono::microseconds>(lastSend - begin).count();
-    std::printf("sent %d answered %d lost %d send_us %ld avg_ms %.3f p50_ms %.3f p99_ms %.3f\n",
-                sent, run.answered, sent - run.answered, sendMicros,
-                latencies.empty() ? 0.0 : sum / static_cast<double>(latencies.size()), at(0.50),
-                at(0.99));
+    std::printf(
+        "sent %d answered %d lost %d send_us %ld avg_ms %.3f p50_ms %.3f p99_ms %.3f max_ms %.3f\n",
+        sent, run.answered, sent - run.answered, sendMicros,
+        latencies.empty() ? 0.0 : sum / static_cast<double>(latencies.size()), at(0.50), at(0.99),
+        latencies.empty() ? 0.0 : latencies.back());
     return 0;
 }

@@ -27,7 +27,76 @@ bool HasPrefix(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
+// The longest key whose run of spaces RecordKey can count in one octet each.
+constexpr size_t kLongestFoldedKey = 255;
+// Shorter runs are not worth the two octets that count them.
+constexpr size_t kShortestFoldedRun = 2;
+
 }  // namespace
+
+std::string RecordKey(std::string_view indexKey) {
+    size_t runStart = 0;
+    size_t runLength = 0;
+    if (indexKey.size() <= kLongestFoldedKey) {
+        for (size_t i = 0; i < indexKey.size();) {
+            if (indexKey[i] != ' ') {
+                ++i;
+                continue;
+            }
+            size_t end = i;
+            while (end < indexKey.size() && indexKey[end] == ' ') ++end;
+            if (end - i > runLength) {
+                runStart = i;
+                runLength = end - i;
+            }
+            i = end;
+        }
+    }
+    // First octet 0: the key as it is; 1: where the run starts and how long it is, then the
+    // key without it. Either form reads back to exactly one key.
+    std::string folded;
+    if (runLength < kShortestFoldedRun) {
+        folded.reserve(indexKey.size() + 1);
+        folded.push_back('\0');
+        folded.append(indexKey);
+        return folded;
+    }
+    folded.reserve(indexKey.size() + 3 - runLength);
+    folded.push_back('\1');
+    folded.push_back(static_cast<char>(runStart));
+    folded.push_back(static_cast<char>(runLength));
+    folded.append(indexKey.substr(0, runStart)).append(indexKey.substr(runStart + runLength));
+    return folded;
+}
+
+// SQLite's transaction (or savepoint) with the copy's changes made inside it: undone when it
+// rolls back, kept when it commits.
+class CacheDatabase::Transaction {
+  public:
+    explicit Transaction(CacheDatabase& cache)
+        : cache_(cache), mark_(cache.journal_.size()), sqlite_(cache.connection_) {}
+    ~Transaction() {
+        if (committed_) return;
+        // SQLite's rollback follows as sqlite_ goes. An outer transaction that an error has
+        // already ended takes every change since it began with it.
+        cache_.UndoRecords(cache_.connection_.IsAutocommit() ? 0 : mark_);
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    bool IsActive() const { return sqlite_.IsActive(); }
+    bool Commit() {
+        committed_ = sqlite_.Commit();
+        if (committed_) cache_.SettleRecords(true);
+        return committed_;
+    }
+
+  private:
+    CacheDatabase& cache_;
+    size_t mark_;               // the journal's length when the transaction began
+    SqliteTransaction sqlite_;  // SQLite's side
+    bool committed_ = false;    // Commit succeeded
+};
 
 CacheDatabase::CacheDatabase(std::filesystem::path directory, CacheLogSink log,
                              CacheMessagePump pump)
@@ -50,6 +119,8 @@ CacheFileOutcome CacheDatabase::OpenCacheDatabase() {
         CloseDatabase();
         return CacheFileOutcome::kUnavailable;
     }
+    // Without the copy in memory the cache still works, reading the file.
+    mirrored_ = LoadRecords();
     return prepared.outcome;
 }
 
@@ -69,10 +140,80 @@ void CacheDatabase::CloseDatabase() {
     update_ = {};
     delete_ = {};
     connection_.Close();
+    mirrored_ = false;
+    records_.clear();
+    journal_.clear();
+}
+
+bool CacheDatabase::LoadRecords() {
+    records_.clear();
+    journal_.clear();
+    // Only BLOB keys: a key of another type never equals the BLOB keys the lookups bind.
+    SqliteStatement all =
+        connection_.Prepare("SELECT IPNAME, IPNUMBER FROM ipcache WHERE typeof(IPNAME) = 'blob'");
+    if (!all.IsValid()) return false;
+    int rc = SQLITE_ROW;
+    while ((rc = all.Step()) == SQLITE_ROW) {
+        records_.insert_or_assign(RecordKey(all.ColumnBytes(0)), all.ColumnBytes(1));
+    }
+    if (rc == SQLITE_DONE) return true;
+    records_.clear();
+    return false;
+}
+
+void CacheDatabase::SetRecord(const std::string& indexKey, std::string_view chunk) {
+    if (!mirrored_) return;
+    std::string key = RecordKey(indexKey);
+    const auto found = records_.find(key);
+    if (!connection_.IsAutocommit()) {
+        journal_.push_back({key, found == records_.end()
+                                     ? std::nullopt
+                                     : std::optional<std::string>(found->second)});
+    }
+    if (found == records_.end()) {
+        records_.emplace(std::move(key), chunk);
+    } else {
+        found->second.assign(chunk);
+    }
+}
+
+void CacheDatabase::EraseRecord(const std::string& indexKey) {
+    if (!mirrored_) return;
+    const auto found = records_.find(RecordKey(indexKey));
+    if (found == records_.end()) return;
+    if (!connection_.IsAutocommit()) journal_.push_back({found->first, std::move(found->second)});
+    records_.erase(found);
+}
+
+void CacheDatabase::UndoRecords(size_t mark) {
+    while (journal_.size() > mark) {
+        RecordChange& change = journal_.back();
+        if (change.previous) {
+            records_.insert_or_assign(std::move(change.key), std::move(*change.previous));
+        } else {
+            records_.erase(change.key);
+        }
+        journal_.pop_back();
+    }
+}
+
+void CacheDatabase::SettleRecords(bool committed) {
+    if (journal_.empty() || !connection_.IsAutocommit()) return;
+    if (committed) {
+        journal_.clear();
+    } else {
+        UndoRecords(0);
+    }
 }
 
 CacheDatabase::ReadResult CacheDatabase::ReadChunk(const std::string& indexKey,
                                                    std::string& chunk) {
+    if (mirrored_) {
+        const auto found = records_.find(RecordKey(indexKey));
+        if (found == records_.end()) return ReadResult::kAbsent;
+        chunk = found->second;
+        return ReadResult::kFound;
+    }
     if (!select_.IsValid() || !select_.BindBytes(1, indexKey)) return ReadResult::kFailed;
     const int rc = select_.Step();
     if (rc == SQLITE_ROW) chunk = select_.ColumnBytes(0);
@@ -85,6 +226,7 @@ bool CacheDatabase::InsertRecord(const std::string& indexKey, std::string_view c
     const bool done = insert_.IsValid() && insert_.BindBytes(1, chunk) &&
                       insert_.BindBytes(2, indexKey) && insert_.Step() == SQLITE_DONE;
     insert_.Reset();
+    if (done) SetRecord(indexKey, chunk);
     return done;
 }
 
@@ -92,6 +234,7 @@ bool CacheDatabase::UpdateRecord(const std::string& indexKey, std::string_view c
     const bool done = update_.IsValid() && update_.BindBytes(1, chunk) &&
                       update_.BindBytes(2, indexKey) && update_.Step() == SQLITE_DONE;
     update_.Reset();
+    if (done) SetRecord(indexKey, chunk);
     return done;
 }
 
@@ -99,19 +242,30 @@ bool CacheDatabase::DeleteRecord(const std::string& indexKey) {
     const bool done =
         delete_.IsValid() && delete_.BindBytes(1, indexKey) && delete_.Step() == SQLITE_DONE;
     delete_.Reset();
+    if (done) EraseRecord(indexKey);
     return done;
 }
 
 std::string CacheDatabase::CacheLookup(std::string_view key) {
     if (!IsOpen() || key.empty()) return {};
+    SettleRecords(false);
     std::string value;
     std::string chunk;
     std::string indexKey = IndexKey(key);
     // A hand-edited or damaged file may hold a chain that loops or never ends.
     std::vector<std::string> visited;
     for (size_t records = 0; records < kMaxChainRecords; ++records) {
-        if (ReadChunk(indexKey, chunk) != ReadResult::kFound) return {};
-        const ChunkView view = ParseChunk(chunk);
+        std::string_view read;
+        if (mirrored_) {
+            // Read in place: a hit copies its value once, into the result.
+            const auto found = records_.find(RecordKey(indexKey));
+            if (found == records_.end()) return {};
+            read = found->second;
+        } else {
+            if (ReadChunk(indexKey, chunk) != ReadResult::kFound) return {};
+            read = chunk;
+        }
+        const ChunkView view = ParseChunk(read);
         if (view.kind == ChunkView::Kind::kDamaged) return {};
         value.append(view.value);
         if (value.size() > kMaxCachedValueSize) return {};
@@ -125,6 +279,7 @@ std::string CacheDatabase::CacheLookup(std::string_view key) {
 
 bool CacheDatabase::CacheStore(std::string_view key, std::string_view value) {
     if (!IsOpen() || key.empty()) return false;
+    SettleRecords(false);
     if (batching_ && connection_.IsAutocommit()) {
         batchedStores_ = 0;
         if (connection_.ExecuteReused("BEGIN IMMEDIATE") != SQLITE_OK) return false;
@@ -141,10 +296,18 @@ void CacheDatabase::SetStoreBatching(bool on) {
 
 bool CacheDatabase::CommitStores() {
     batchedStores_ = 0;
-    if (!IsOpen() || connection_.IsAutocommit()) return true;
-    if (connection_.ExecuteReused("COMMIT") == SQLITE_OK) return true;
+    if (!IsOpen()) return true;
+    if (connection_.IsAutocommit()) {
+        SettleRecords(false);
+        return true;
+    }
+    if (connection_.ExecuteReused("COMMIT") == SQLITE_OK) {
+        SettleRecords(true);
+        return true;
+    }
     const SqliteError error = connection_.LastError();
     connection_.ExecuteReused("ROLLBACK");
+    UndoRecords(0);
     if (log_) {
         log_("Error writing Database!! " + std::to_string(error.code) + ": " + error.message, 1);
     }
@@ -154,9 +317,9 @@ bool CacheDatabase::CommitStores() {
 bool CacheDatabase::StoreChain(std::string_view key, std::string_view value) {
     // An open batch already holds the write lock and one statement is all-or-nothing by
     // itself, so there the savepoint is taken only for a store of several statements.
-    std::optional<SqliteTransaction> transaction;
+    std::optional<Transaction> transaction;
     const auto begin = [&] {
-        if (!transaction) transaction.emplace(connection_);
+        if (!transaction) transaction.emplace(*this);
         return transaction->IsActive();
     };
     const auto commit = [&] { return !transaction || transaction->Commit(); };
@@ -205,7 +368,7 @@ bool CacheDatabase::StoreChain(std::string_view key, std::string_view value) {
 bool CacheDatabase::CacheAddRecord(std::string_view key, std::string_view chunk) {
     if (!IsOpen() || key.empty()) return false;
     CommitStores();  // an edit by hand is durable at once, on its own
-    SqliteTransaction transaction(connection_);
+    Transaction transaction(*this);
     if (!transaction.IsActive()) return false;
     const std::string indexKey = IndexKey(key);
     std::string old;
@@ -219,7 +382,7 @@ bool CacheDatabase::CacheAddRecord(std::string_view key, std::string_view chunk)
 bool CacheDatabase::CacheDeleteEntry(std::string_view key) {
     if (!IsOpen() || key.empty()) return false;
     CommitStores();
-    SqliteTransaction transaction(connection_);
+    Transaction transaction(*this);
     return transaction.IsActive() && DeleteChain(key) && transaction.Commit();
 }
 
@@ -242,9 +405,13 @@ bool CacheDatabase::DeleteChain(std::string_view key) {
 bool CacheDatabase::CacheDeleteAll() {
     if (!IsOpen()) return false;
     CommitStores();
-    SqliteTransaction transaction(connection_);
-    return transaction.IsActive() && connection_.Execute("DELETE FROM ipcache") == SQLITE_OK &&
-           transaction.Commit();
+    Transaction transaction(*this);
+    if (!transaction.IsActive() || connection_.Execute("DELETE FROM ipcache") != SQLITE_OK ||
+        !transaction.Commit()) {
+        return false;
+    }
+    records_.clear();
+    return true;
 }
 
 std::string CacheDatabase::NewContinuationKey() {
@@ -333,7 +500,10 @@ bool CacheDatabase::ConvertCacheDatabase() {
         if (!done) return false;
         if (!changed && counter > kConversionSample) break;
     }
-    return transaction.Commit();
+    if (!transaction.Commit()) return false;
+    // The pass rewrote keys behind the copy's back: read it afresh when it did.
+    if (changed && mirrored_) mirrored_ = LoadRecords();
+    return true;
 }
 
 std::vector<std::string> CacheDatabase::ListCacheEntries(std::string_view searchText,

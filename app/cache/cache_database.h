@@ -2,10 +2,13 @@
 // table ipcache of DNSCACHE.MDB, and lists the cached questions for the cache view.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "app/cache/cache_file.h"
@@ -17,6 +20,11 @@ namespace quenda {
 // of up to kMaxCachedValueSize octets. Until OpenCacheDatabase succeeds, and for good when it
 // cannot, every lookup misses and every write does nothing and returns false. No member throws.
 // Single-threaded: call from the event loop's thread only.
+//
+// The open cache keeps a copy of every record of the table in memory, loaded when the file
+// opens and changed with every write that reaches the file (and back again when SQLite rolls
+// a write back), so reads never touch the file or its locks. Every write and delete must go
+// through this class while it is open.
 class CacheDatabase {
   public:
     // directory holds DNSCACHE.MDB; log receives the start-up failure line; pump (may be empty)
@@ -101,6 +109,24 @@ class CacheDatabase {
     bool PrepareStatements();
     void CloseDatabase();
 
+    // A transaction whose changes to the copy in memory are undone when SQLite's are.
+    class Transaction;
+    // Fills the copy in memory from the table; false (and no copy kept) when it cannot.
+    bool LoadRecords();
+    // The copy's record under an index key, journalled while a transaction is open.
+    void SetRecord(const std::string& indexKey, std::string_view chunk);
+    void EraseRecord(const std::string& indexKey);
+    // Undoes the copy's changes journalled after mark.
+    void UndoRecords(size_t mark);
+    // Brings the journal in line with the file: dropped once nothing is open any more (after
+    // a commit; SQLite also ends a transaction on some errors, which undoes it).
+    void SettleRecords(bool committed);
+
+    // One change of the copy in memory: the record's key and what it held before.
+    struct RecordChange {
+        std::string key;                      // the record's key in the copy
+        std::optional<std::string> previous;  // its chunk before; none when it was absent
+    };
     std::filesystem::path directory_;  // program directory holding DNSCACHE.MDB
     CacheLogSink log_;                 // start-up failure lines
     CacheMessagePump pump_;            // runs pending window messages during start-up
@@ -112,6 +138,14 @@ class CacheDatabase {
     SqliteStatement insert_;           // new record (chunk, index key)
     SqliteStatement update_;           // new chunk for an index key
     SqliteStatement delete_;           // record by index key
+    bool mirrored_ = false;            // records_ holds every record of the table
+    std::unordered_map<std::string, std::string> records_;  // chunk by RecordKey(index key)
+    std::vector<RecordChange> journal_;  // changes of records_ in the open transaction
 };
+
+// How the copy in memory holds an index key: a key of up to 255 octets with a run of at least
+// two spaces (a cache key's padding) keeps its longest run as a count, so the copy of a large
+// cache costs a few octets per key instead of 255. Distinct keys stay distinct.
+std::string RecordKey(std::string_view indexKey);
 
 }  // namespace quenda

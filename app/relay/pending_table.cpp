@@ -80,8 +80,10 @@ void PendingTable::Index(int position) {
             KeyIndex::node_type node = std::move(spareNodes_.back());
             spareNodes_.pop_back();
             node.key() = key;  // reuses the buffers of a key that left
-            node.mapped().positions.clear();
-            node.mapped().waiting = 0;
+            KeySlots& reused = node.mapped();
+            reused.positions.clear();
+            reused.waiting = 0;
+            reused.awaitingReply = false;
             found = byKey_.insert(std::move(node)).position;
         }
     }
@@ -173,7 +175,25 @@ void PendingTable::MarkServerReplied(int position, int server) {
 }
 
 void PendingTable::MarkForwarded(int position, int server) {
-    slots_[static_cast<size_t>(position)].ForwardedTo[static_cast<size_t>(server)] = true;
+    const auto p = static_cast<size_t>(position);
+    slots_[p].ForwardedTo[static_cast<size_t>(server)] = true;
+    KeySlots& slots = *keySlots_[p];
+    slots.forwardedAt = slots_[p].StartTick;
+    slots.forwardedId = slots_[p].UpstreamId;
+    slots.awaitingReply = true;
+}
+
+void PendingTable::NoteReply(const KeyToMatch& key, uint16_t upstreamId) {
+    const auto found = byKey_.find(key);
+    if (found != byKey_.end() && found->second.forwardedId == upstreamId) {
+        found->second.awaitingReply = false;
+    }
+}
+
+bool PendingTable::AwaitsReply(const KeyToMatch& key, Tick now, uint32_t withinMs) const {
+    const KeySlots* slots = SlotsOfKey(key);
+    return slots != nullptr && slots->awaitingReply &&
+           TicksBetween(slots->forwardedAt, now) < withinMs;
 }
 
 void PendingTable::RecordNegativeReply(int position, std::string_view reply) {

@@ -88,7 +88,14 @@ class PendingTable {
     void MarkCacheAnswered(int position, Tick when);   // CacheTick = when
     void MarkServerAnswered(int position, Tick when);  // ServerTick = when
     void MarkServerReplied(int position, int server);  // ServerReplied[server] = true
-    void MarkForwarded(int position, int server);      // ForwardedTo[server] = true
+    // ForwardedTo[server] = true; the slot's query is now its key's latest one upstream.
+    void MarkForwarded(int position, int server);
+    // A server replied under upstreamId to a query of the key (ignoring letter case): when that
+    // is the key's latest query upstream, the key no longer awaits a reply.
+    void NoteReply(const KeyToMatch& key, uint16_t upstreamId);
+    // Whether the latest query of the key sent upstream went less than withinMs ago (its
+    // slot's start) and no reply to it has come.
+    bool AwaitsReply(const KeyToMatch& key, Tick now, uint32_t withinMs) const;
     // One more negative reply, kept as the slot's last one.
     void RecordNegativeReply(int position, std::string_view reply);
 
@@ -130,6 +137,9 @@ class PendingTable {
     struct KeySlots {
         std::vector<int> positions;
         int waiting = 0;
+        Tick forwardedAt = 0;        // start of the slot whose query went upstream last
+        uint16_t forwardedId = 0;    // that query's upstream message ID
+        bool awaitingReply = false;  // a query went upstream and no reply under its ID came
     };
     struct FoldedHash {
         using is_transparent = void;

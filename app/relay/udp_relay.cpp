@@ -19,6 +19,12 @@ std::string WithMessageId(std::string_view datagram, uint16_t id) {
     return message;
 }
 
+// The message ID of a datagram of at least two octets.
+uint16_t MessageIdOf(std::string_view datagram) {
+    return static_cast<uint16_t>(static_cast<uint8_t>(datagram[0]) << 8 |
+                                 static_cast<uint8_t>(datagram[1]));
+}
+
 }  // namespace
 
 int EnabledServerCount(const NameServerList& servers) {
@@ -42,12 +48,10 @@ void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string&
 
     const std::string name = GetQueryName(datagram);
     const std::string type = GetQueryType(datagram);
-    std::string line = "Q: " + address + " for: " + EscapeControlOctets(ShowName(name));
-    if (env_.options.LOG_DETAIL == 3) line += "; TYPE: " + type;
-    env_.log.WriteLog(line, 1);
-
     AddIfFits(env_.counters.TOTALQ, 1);
-    env_.statistics.UpDateStatistic();
+    // The counters age as the redraw would age them now; the redraw itself may wait until a
+    // cached answer is out.
+    AgeRequestCounters(env_.counters, env_.servers);
 
     PendingRequest& request = request_;
     request.Key = MakeCacheKey(name, type);
@@ -73,16 +77,27 @@ void UdpRelay::HandleClientRequest(std::string_view datagram, const std::string&
 
     const std::string stored =
         env_.options.cacheDisabled || !shared ? std::string() : env_.cache.CacheLookup(request.Key);
-    request.StartTick = env_.clock.Now();
+    const RequestLine line{address, name, type};
+    const Tick start = env_.clock.Now();
+    request.StartTick = start;
     // AddPending may pump messages through its hooks; keep the key out of the scratch slot.
     const std::string key = request.Key;
     const ForwardedRequest forwarded{key, request.UpstreamId};
-    AddPending(request);
     if (stored.empty()) {
+        LogRequest(line);
+        env_.statistics.UpDateStatistic();
+        AddPending(request);
         SendToAllServers(query, &forwarded);
         return;
     }
-    DeliverAnswer(key, stored, kFromCache);
+    AddPending(request);
+    // The answer leaves first; its log lines, the redraw and the refresh follow.
+    DeliverAnswer(key, stored, kFromCache, &line);
+    env_.statistics.UpDateStatistic();
+    // One query for the key upstream at a time: a name asked a thousand times a second is
+    // refreshed once per reply (or once per window when the reply does not come), so the
+    // servers never see the clients' rate.
+    if (env_.table.AwaitsReply(KeyToMatch(key), start, kRefreshWindowMs)) return;
     // Refresh the cached entry: every server until one has ever replied, then only the best.
     if (upstreamSeen_) {
         SendToBestServer(query, &forwarded);
@@ -109,6 +124,7 @@ void UdpRelay::HandleServerReply(std::string_view datagram, const std::string& a
         return;
     }
     upstreamSeen_ = true;
+    env_.table.NoteReply(KeyToMatch(key), MessageIdOf(datagram));
 
     CreditReplyTime(key, address);
     if (IsGoodAnswer(datagram)) {
@@ -125,21 +141,15 @@ void UdpRelay::HandleServerReply(std::string_view datagram, const std::string& a
 }
 
 void UdpRelay::SendToAllServers(std::string_view query, const ForwardedRequest* request) {
-    // Pending messages run after each send, so events (an early reply among them) come in
-    // before the next server is asked. A round right after another, with nothing sent between,
-    // would find the same queue and only cost a poll: there is one round per server asked,
-    // and one when none was.
-    bool pumped = false;
+    // One round of pending messages once every server is asked, not one after each: in a
+    // burst of requests a round per server per request costs more than the requests.
     for (int i = 0; i < kUsedNameServers; ++i) {
-        // Re-read every time: a nested event may have disabled servers or closed the port.
         if (env_.upstream.IsActive() && env_.servers[i].enabled) {
             if (request != nullptr) MarkForwarded(*request, i);
             env_.upstream.SendDatagram(env_.servers[i].address, env_.upstreamPort, query);
-            env_.hooks.ProcessPendingMessages();
-            pumped = true;
         }
     }
-    if (!pumped) env_.hooks.ProcessPendingMessages();
+    env_.hooks.ProcessPendingMessages();
 }
 
 void UdpRelay::SendToBestServer(std::string_view query, const ForwardedRequest* request) {
@@ -215,8 +225,7 @@ void UdpRelay::DropRequest(const std::string& address, uint16_t port, std::strin
 bool UdpRelay::IsAwaitedReply(const std::string& key, std::string_view reply,
                               const std::string& address) const {
     if (reply.size() < 2) return false;
-    const auto id =
-        static_cast<uint16_t>(static_cast<uint8_t>(reply[0]) << 8 | static_cast<uint8_t>(reply[1]));
+    const uint16_t id = MessageIdOf(reply);
     for (const int i : env_.table.PositionsOfKey(KeyToMatch(key))) {
         const PendingRequest& slot = env_.table[i];
         if (slot.UpstreamId != id) continue;
@@ -231,7 +240,7 @@ bool UdpRelay::IsAwaitedReply(const std::string& key, std::string_view reply,
 }
 
 void UdpRelay::DeliverAnswer(const std::string& key, std::string_view reply,
-                             std::string_view source) {
+                             std::string_view source, const RequestLine* request) {
     const KeyToMatch match(key);
     const bool fromCache = source == kFromCache;
     bool first = true;
@@ -249,15 +258,18 @@ void UdpRelay::DeliverAnswer(const std::string& key, std::string_view reply,
             serverName = AnsweringServerName(source);
             env_.table.MarkServerAnswered(i, now);
         }
-        if (first && env_.options.LOG_DETAIL != 1) {
-            LogAnswer(source, serverName, key, reply, elapsed);
-        }
-        first = false;
-        // Each client gets the reply under its message ID and spelling, in a size it takes.
+        // Each client gets the reply under its message ID and spelling, in a size it takes;
+        // the answer leaves before anything is written about it.
         SendToClient(slot.ClientAddress, slot.ClientPort,
                      ShapeReply(reply, ReplyTarget{slot.ClientId, slot.Question, slot.Edns}));
+        if (first) {
+            if (request != nullptr) LogRequest(*request);
+            if (env_.options.LOG_DETAIL != 1) LogAnswer(source, serverName, key, reply, elapsed);
+        }
+        first = false;
         if (!fromCache) ServersChanged();
     }
+    if (first && request != nullptr) LogRequest(*request);
 
     const Tick now = env_.clock.Now();
     const int cached = env_.table.FindOldestCacheAnswered(match, now);
@@ -269,6 +281,15 @@ void UdpRelay::DeliverAnswer(const std::string& key, std::string_view reply,
         if (!env_.options.cacheDisabled) env_.counters.WTIME += TicksBetween(*slot.CacheTick, now);
         env_.table.MarkServerAnswered(cached, now);
     }
+}
+
+void UdpRelay::LogRequest(const RequestLine& request) {
+    std::string line = "Q: ";
+    line.append(request.address)
+        .append(" for: ")
+        .append(EscapeControlOctets(ShowName(request.name)));
+    if (env_.options.LOG_DETAIL == 3) line.append("; TYPE: ").append(request.type);
+    env_.log.WriteLog(line, 1);
 }
 
 void UdpRelay::LogAnswer(std::string_view source, const std::string& serverName,

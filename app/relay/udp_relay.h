@@ -50,6 +50,16 @@ struct RelayEnvironment {
 // Number of enabled positions among 0 to 9.
 int EnabledServerCount(const NameServerList& servers);
 
+// How long a query of a key sent upstream keeps a cache hit of that key from sending another.
+inline constexpr uint32_t kRefreshWindowMs = 2000;
+
+// What the "Q: " line of a client request names.
+struct RequestLine {
+    std::string_view address;  // the client's
+    std::string_view name;     // the decoded question name
+    std::string_view type;     // the question type's name
+};
+
 // A request in the table, as a forwarded query names it: its key and upstream message ID.
 struct ForwardedRequest {
     std::string_view key;
@@ -79,7 +89,7 @@ class UdpRelay {
     // enabled server has now said no.
     void HandleServerReply(std::string_view datagram, const std::string& address, uint16_t port);
 
-    // Sends the query to every enabled server in order, letting window messages run after each.
+    // Sends the query to every enabled server in order, then lets window messages run once.
     // With a request, each server asked is recorded in the request's slot (while it is there).
     void SendToAllServers(std::string_view query, const ForwardedRequest* request = nullptr);
 
@@ -97,8 +107,10 @@ class UdpRelay {
 
     // Serves every waiting request of the key (ignoring letter case), oldest first, each with
     // the reply shaped for its client (ShapeReply); source is a server address, kFromCache, or a
-    // text from the sweep.
-    void DeliverAnswer(const std::string& key, std::string_view reply, std::string_view source);
+    // text from the sweep. Log lines follow the first answer sent: the request's own "Q: " line
+    // first when request is given (also when nobody waited), then the "A: " line.
+    void DeliverAnswer(const std::string& key, std::string_view reply, std::string_view source,
+                       const RequestLine* request = nullptr);
 
     // Keeps a negative reply in every waiting slot of exactly this key.
     void StoreNegativeReply(const std::string& key, std::string_view reply);
@@ -148,6 +160,7 @@ class UdpRelay {
     // Answers a request the relay does not forward (NOTIMP or FORMERR) at once.
     void Refuse(std::string_view request, const std::string& address, uint16_t port,
                 const RequestClass& sorted);
+    void LogRequest(const RequestLine& request);
     void LogAnswer(std::string_view source, const std::string& serverName, const std::string& key,
                    std::string_view reply, uint32_t elapsed);
 

@@ -9,6 +9,9 @@
 namespace quenda {
 namespace {
 
+// Datagrams one read notification delivers at most.
+constexpr int kDatagramsPerNotification = 16;
+
 const char* CodeMessage(int code) {
     switch (code) {
         case kUdpAlreadyActive:
@@ -97,7 +100,14 @@ int UdpPort::CloseSocket() {
 }
 
 void UdpPort::ReadLoop(ReadMode mode) {
-    while (ReadRoundMayStart(mode)) {
+    for (int delivered = 0; ReadRoundMayStart(mode); ++delivered) {
+        // A socket that never runs dry must not starve the others or the timers: after a
+        // share it gives way, queueing a notice of its own to come back in turn (a handler
+        // that let messages run may have taken the socket's own notice inside the event).
+        if (mode == ReadMode::kNotification && delivered == kDatagramsPerNotification) {
+            core_.PostRead();
+            return;
+        }
         uint32_t address = remoteAddress_;
         uint16_t port = remotePort_;
         int got = ReadOne(useConnection_, &address, &port);

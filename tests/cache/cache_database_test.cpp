@@ -137,6 +137,53 @@ TEST_F(CacheDatabaseTest, AFailedStoreInsideABatchUndoesOnlyItself) {
     EXPECT_EQ(Record(CacheKey("LOCKED"))->chunk, MakeLastChunk("fixed"));
 }
 
+TEST_F(CacheDatabaseTest, FailedDeletesAndStoresLeaveLookupsAsTheFileHoldsThem) {
+    const std::string chained = CacheKey("CHAINED");
+    const std::string single = CacheKey("SINGLE");
+    // The same octets around padding of the same length, split in another place.
+    const std::string leftSplit = "AB" + std::string(252, ' ') + "C";
+    const std::string rightSplit = "A" + std::string(252, ' ') + "BC";
+    ASSERT_TRUE(cache_->CacheStore(chained, EveryByte(700)));
+    ASSERT_TRUE(cache_->CacheStore(single, "one"));
+    ASSERT_TRUE(cache_->CacheStore(leftSplit, "left"));
+    ASSERT_TRUE(cache_->CacheStore(rightSplit, "right"));
+    SqliteConnection other;
+    ASSERT_EQ(other.Open(dir_.Path() / kCacheFileName, SQLITE_OPEN_READWRITE), SQLITE_OK);
+    // Continuation records cannot be deleted: every delete of a chain fails halfway.
+    ASSERT_EQ(other.Execute("CREATE TRIGGER keep BEFORE DELETE ON ipcache WHEN "
+                            "length(OLD.IPNAME) < 255 BEGIN SELECT RAISE(ABORT, 'no'); END"),
+              SQLITE_OK);
+
+    EXPECT_FALSE(cache_->CacheDeleteEntry(chained));
+    EXPECT_FALSE(cache_->CacheStore(chained, "short"));
+    EXPECT_FALSE(cache_->CacheDeleteAll());
+    cache_->SetStoreBatching(true);
+    ASSERT_TRUE(cache_->CacheStore(CacheKey("BATCHED"), "b"));
+    EXPECT_FALSE(cache_->CacheStore(chained, EveryByte(300, 1)));
+    ASSERT_TRUE(cache_->CacheDeleteEntry(single));  // commits the batch first
+    EXPECT_EQ(cache_->CacheLookup(chained), EveryByte(700));
+    EXPECT_EQ(cache_->CacheLookup(CacheKey("BATCHED")), "b");
+    EXPECT_EQ(cache_->CacheLookup(leftSplit), "left");
+    EXPECT_EQ(cache_->CacheLookup(rightSplit), "right");
+
+    ASSERT_EQ(other.Execute("DROP TRIGGER keep"), SQLITE_OK);
+    ASSERT_TRUE(cache_->CacheStore(leftSplit, EveryByte(600, 2)));
+    ASSERT_TRUE(cache_->CacheDeleteEntry(rightSplit));
+    const std::string keys[] = {chained, single, leftSplit, rightSplit, CacheKey("BATCHED")};
+    std::vector<std::string> live;
+    for (const std::string& key : keys) live.push_back(cache_->CacheLookup(key));
+    cache_.reset();
+    std::unique_ptr<CacheDatabase> reopened = MakeCache();
+    ASSERT_NE(reopened->OpenCacheDatabase(), CacheFileOutcome::kUnavailable);
+    for (size_t i = 0; i < std::size(keys); ++i) {
+        EXPECT_EQ(reopened->CacheLookup(keys[i]), live[i]) << i;
+    }
+    EXPECT_EQ(live[2], EveryByte(600, 2));
+
+    ASSERT_TRUE(reopened->CacheDeleteAll());
+    for (const std::string& key : keys) EXPECT_EQ(reopened->CacheLookup(key), "");
+}
+
 TEST_F(CacheDatabaseTest, BatchCommitsItselfWhenFullAndWhenTheCacheCloses) {
     cache_->SetStoreBatching(true);
     for (int i = 0; i < 1000; ++i)

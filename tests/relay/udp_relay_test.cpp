@@ -8,6 +8,7 @@ namespace quenda::test {
 namespace {
 
 using ::testing::ElementsAre;
+using namespace std::string_literals;
 
 TEST_F(RelayTest, MissIsLoggedCountedAndForwardedUnderItsOwnIdToEveryEnabledServer) {
     servers[2].address = "10.0.0.3";  // listed but disabled
@@ -27,7 +28,7 @@ TEST_F(RelayTest, MissIsLoggedCountedAndForwardedUnderItsOwnIdToEveryEnabledServ
         EXPECT_EQ(sent.data.substr(2), query.substr(2));
     }
     EXPECT_EQ(table[0].UpstreamId, 0xA000);
-    EXPECT_EQ(hooks.pumps, 2);  // after each server asked
+    EXPECT_EQ(hooks.pumps, 1);  // once every server is asked
     EXPECT_TRUE(ToClients().empty());
 }
 
@@ -184,6 +185,101 @@ TEST_F(RelayTest, CacheHitIsAnsweredAtOnceAndRefreshedUpstream) {
     upstreamPort.sent.clear();
     Ask(query, 3001);
     EXPECT_THAT(upstreamPort.HostsSentTo(), ElementsAre(kServerB));
+}
+
+// Records the order in which answers leave and log lines are written.
+class OrderedLog final : public LogSink {
+  public:
+    explicit OrderedLog(const FakeDatagramPort& clients) : clients_(clients) {}
+    void WriteLog(const std::string& text, int) override {
+        lines.emplace_back(text, clients_.sent.size());
+    }
+    std::vector<std::pair<std::string, size_t>> lines;  // text, answers sent before it
+
+  private:
+    const FakeDatagramPort& clients_;
+};
+
+TEST_F(RelayTest, HitIsAnsweredBeforeItIsLoggedCountedOnScreenOrRefreshed) {
+    settings.LOG_DETAIL = 2;
+    OrderedLog ordered(clientPort);
+    RelayEnvironment watched{table,      servers, counters, statistics, settings, upstreamPort,
+                             clientPort, cache,   ordered,  clock,      hooks,    ids};
+    UdpRelay hitRelay(watched);
+    const std::string stored = GoodReply("cached.example");
+    cache.CacheStore(MakeCacheKey(stored), stored);
+    hooks.onPump = [&] { EXPECT_EQ(ToClients().size(), 1u); };
+
+    hitRelay.HandleClientRequest(Query("cached.example"), kClient, 3000);
+    ASSERT_EQ(ordered.lines.size(), 2u);
+    EXPECT_EQ(ordered.lines[0], std::make_pair("Q: 192.168.1.20 for: cached.example"s, size_t{1}));
+    EXPECT_EQ(ordered.lines[1], std::make_pair("A: CACHE: cached.example [in 0ms]"s, size_t{1}));
+    EXPECT_EQ(statisticsView.waiting, " 0");  // drawn after the answer, with the answer counted
+    EXPECT_EQ(hooks.pumps, 1);                // the refresh, after all of it
+}
+
+TEST_F(RelayTest, HitIsRefreshedOnlyWhileNoQueryOfItsKeyAwaitsAReply) {
+    const std::string stored = GoodReply("busy.example", 1, 0x7777);
+    const std::string key = MakeCacheKey(stored);
+    cache.CacheStore(key, stored);
+    // A reply from server to the query that went upstream as sent, with its own address octet.
+    const auto replyTo = [](const SentDatagram& sent, char octet) {
+        DnsMessage message;
+        message.response = true;
+        message.answers = 1;
+        message.name = "busy.example";
+        message.id = IdOf(sent.data);
+        message.answerData = std::string("\xc0\x00\x02", 3) + octet;
+        return Build(message);
+    };
+    const auto refreshes = [&] { return upstreamPort.sent.size(); };
+
+    Ask(Query("busy.example"));
+    EXPECT_EQ(refreshes(), 2u);  // to both servers: none has ever replied
+    for (const char* spelling : {"busy.example", "BUSY.example"}) {
+        clock.Advance(500);
+        Ask(Query(spelling));
+    }
+    EXPECT_EQ(refreshes(), 2u);
+    EXPECT_EQ(counters.ACACHE, 3);
+
+    // The reply frees the key and credits the time saved as before (since the last hit).
+    clock.Advance(100);
+    relay.HandleServerReply(replyTo(upstreamPort.sent[1], 7), kServerB, kDnsPort);
+    EXPECT_EQ(counters.WTIME, 100);
+    Ask(Query("busy.example"));
+    ASSERT_EQ(refreshes(), 3u);  // to the best server alone
+    const SentDatagram older = upstreamPort.sent.back();
+
+    // A refresh that gets no reply holds the key for two seconds.
+    clock.Advance(kRefreshWindowMs - 1);
+    Ask(Query("busy.example"));
+    EXPECT_EQ(refreshes(), 3u);
+    clock.Advance(1);
+    Ask(Query("busy.example"));
+    ASSERT_EQ(refreshes(), 4u);
+    const SentDatagram latest = upstreamPort.sent.back();
+
+    // A late reply still refreshes the entry; under an older query's ID it leaves the latest
+    // query awaited.
+    clock.Advance(100);
+    relay.HandleServerReply(replyTo(older, 8), older.host, kDnsPort);
+    EXPECT_EQ(cache.CacheLookup(key), replyTo(older, 8));
+    Ask(Query("busy.example"));
+    EXPECT_EQ(refreshes(), 4u);
+    relay.HandleServerReply(replyTo(latest, 9), latest.host, kDnsPort);
+    Ask(Query("busy.example"));
+    EXPECT_EQ(refreshes(), 5u);
+
+    // A forwarded miss holds its key as a refresh does.
+    Ask(Query("fresh.example"));
+    EXPECT_EQ(refreshes(), 7u);
+    cache.CacheStore(MakeCacheKey(Query("fresh.example")), GoodReply("fresh.example"));
+    clock.Advance(10);
+    Ask(Query("fresh.example"));
+    EXPECT_EQ(refreshes(), 7u);
+    EXPECT_EQ(ToClients().size(), 10u);  // every hit, and the waiting miss with the last one
+    EXPECT_EQ(counters.ACACHE, 10);
 }
 
 TEST_F(RelayTest, BestServerPrefersMostWinsThenLowerPositionAndNeedsAnOpenPort) {
@@ -355,17 +451,17 @@ TEST_F(RelayTest, EarlyReplyDuringForwardingFindsTheRequest) {
     EXPECT_EQ(counters.ADNS, 1);
 }
 
-TEST_F(RelayTest, EventBetweenTwoServersIsSeenBeforeTheSecondIsAsked) {
+TEST_F(RelayTest, MessagesRunOnceARequestIsForwardedToEveryServer) {
     hooks.onPump = [&] { servers[1].enabled = false; };
     Ask(Query("a.example"));
-    EXPECT_THAT(upstreamPort.HostsSentTo(), ElementsAre(kServerA));
+    EXPECT_THAT(upstreamPort.HostsSentTo(), ElementsAre(kServerA, kServerB));
     EXPECT_EQ(hooks.pumps, 1);
 
     // With no server to ask, messages still get their one round.
     servers[0].enabled = false;
     Ask(Query("b.example"));
     EXPECT_EQ(hooks.pumps, 2);
-    EXPECT_EQ(upstreamPort.sent.size(), 1u);
+    EXPECT_EQ(upstreamPort.sent.size(), 2u);
 }
 
 TEST_F(RelayTest, FullTableOfAnsweredRequestsReusesTheOldestAnsweredSlot) {

@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+
 #include "platform/com/safe_array.h"
 #include "tests/udpport/udp_port_fixture.h"
 
@@ -22,8 +24,9 @@ void SendRaw(int32_t port, std::string_view bytes) {
     to.sin_family = AF_INET;
     to.sin_port = htons(static_cast<uint16_t>(port));
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(::sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
-              static_cast<ssize_t>(bytes.size()));
+    EXPECT_EQ(
+        ::sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to),
+        static_cast<ssize_t>(bytes.size()));
     ::close(fd);
 }
 
@@ -55,6 +58,32 @@ TEST_F(UdpPortTest, TwoControlsTalkAndAnswerFromInsideDataIn) {
     EXPECT_TRUE(a_.allByReference && b_.allByReference);
     EXPECT_TRUE(a_.errors.empty() && b_.errors.empty());
     EXPECT_EQ(a_.unexpected + b_.unexpected, 0);
+}
+
+TEST_F(UdpPortTest, TwoBusyControlsTakeTurnsInsteadOfOneStarvingTheOther) {
+    int32_t portA = 0, portB = 0;
+    ASSERT_TRUE(Open(&a_, 0, &portA) && Open(&b_, 0, &portB));
+    std::string order;  // which control each datagram reached, in delivery order
+    a_.onDataIn = [&](const DataInSeen&) { order += 'a'; };
+    b_.onDataIn = [&](const DataInSeen&) { order += 'b'; };
+    constexpr size_t kEach = 100;
+    for (size_t i = 0; i < kEach; ++i) {
+        SendRaw(portA, "to a " + std::to_string(i));
+        SendRaw(portB, "to b " + std::to_string(i));
+    }
+    ASSERT_TRUE(RunLoopUntil([&] { return order.size() == 2 * kEach; }));
+    // Each control is served within a few dozen datagrams of the other's, not after all of them.
+    EXPECT_EQ(order.find(std::string(48, 'a')), std::string::npos) << order;
+    EXPECT_EQ(order.find(std::string(48, 'b')), std::string::npos) << order;
+    // A handler that lets messages run meets its own socket's notices inside the event; the
+    // socket still comes back for what is left once it has given way.
+    a_.onDataIn = [&](const DataInSeen&) {
+        order += 'a';
+        QCoreApplication::processEvents();
+    };
+    order.clear();
+    for (size_t i = 0; i < kEach; ++i) SendRaw(portA, "again " + std::to_string(i));
+    EXPECT_TRUE(RunLoopUntil([&] { return order.size() == kEach; })) << order.size();
 }
 
 TEST_F(UdpPortTest, APortAbove32767ArrivesAsANegativeSourcePort) {
