@@ -61,6 +61,8 @@ class MainformWindow {
     virtual void FocusTabControl() = 0;
     // Hides the tray icon, then unloads the other windows in their order.
     virtual void UnloadOtherWindows() = 0;
+    // The About tab's "Update": the update check, modal; returns when it is closed.
+    virtual void OpenUpdateCheck() {}
 };
 
 // Opens addresses in the desktop's default programs (the browser for web pages and help).
@@ -80,6 +82,7 @@ inline constexpr const char* kQuitText =
 struct MainformLinks {
     std::string helpDirectory;  // ends in "/": the help pages
     std::string webAddress;     // the maker's web page
+    std::string updateAddress;  // the page the update check asks, unless QUENDA.INI names one
 };
 
 class Mainform {
@@ -148,6 +151,10 @@ class Mainform {
     const std::string& StatusText() const { return lastStatus_; }
     int HelpContext() const { return HelpContextOf(currentTab_); }
     const std::string& WebAddress() const { return links_.webAddress; }
+    const MainformLinks& Links() const { return links_; }
+    // For the dialogs the form opens.
+    MessageService& Messages() const { return messages_; }
+    Desktop* DesktopLinks() const { return desktop_; }
 
     // The layout of b1 to b4 on a tab; hidden on tab 5 and for any button outside 1 to 4.
     static ButtonFace Face(int tab, int button);

@@ -23,6 +23,7 @@
 #include "app/views/panel3d.h"
 #include "app/views/pictures.h"
 #include "app/views/tabbed_dialog.h"
+#include "app/views/update_dialog.h"
 
 namespace quenda {
 namespace {
@@ -411,6 +412,10 @@ void MainformView::FocusTabControl() {
 void MainformView::UnloadOtherWindows() {
     if (tray_ != nullptr) tray_->Remove();
     sMenu_->close();
+}
+
+void MainformView::OpenUpdateCheck() {
+    RunUpdateCheck(session_, form_, this);
 }
 
 void MainformView::ShareChanged(ShareBar bar, int percent) {

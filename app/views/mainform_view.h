@@ -58,6 +58,7 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     void SetTrayItems(bool showEnabled, bool hideEnabled) override;
     void FocusTabControl() override;
     void UnloadOtherWindows() override;
+    void OpenUpdateCheck() override;
 
     // SessionObserver
     void ShareChanged(ShareBar bar, int percent) override;
