@@ -17,6 +17,7 @@ namespace quenda {
 namespace {
 
 constexpr const char* kDialogName = "Quenda_UpdateCheck";
+constexpr int kDialogWidth = 480;
 
 QLabel* NewLabel(const char* name, const char* accessible) {
     auto* label = new QLabel;
@@ -109,6 +110,7 @@ UpdateDialog::UpdateDialog(UpdateCheck& check, QWidget* parent) : QDialog(parent
     hlp_->setObjectName(QStringLiteral("hlp"));
     hlp_->setAccessibleName(QStringLiteral("Status"));
     hlp_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    hlp_->setMinimumHeight(hlp_->fontMetrics().height() + 8);
     layout->addWidget(hlp_);
 
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -116,7 +118,7 @@ UpdateDialog::UpdateDialog(UpdateCheck& check, QWidget* parent) : QDialog(parent
 
     installEventFilter(this);
     for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
-    resize(480, 380);
+    setMinimumWidth(kDialogWidth);
     check_.SetWindow(this);
 }
 
@@ -144,7 +146,12 @@ void UpdateDialog::ShowFace(const UpdateFace& face) {
     information.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     if (information.endsWith(QLatin1Char('\n'))) information.chop(1);
     if (text1_->toPlainText() != information) text1_->setPlainText(information);
-    text1_->setVisible(!face.information.empty());
+    // Without the information the dialog is only as tall as its texts.
+    if (text1_->isHidden() != face.information.empty() || !sized_) {
+        sized_ = true;
+        text1_->setVisible(!face.information.empty());
+        resize(kDialogWidth, layout()->heightForWidth(kDialogWidth));
+    }
     close_->setText(Text(face.closeCaption));
     close_->setAccessibleName(Text(face.closeCaption).remove(QLatin1Char('&')));
     close_->setIcon(face.closePicture ? Picture(QStringLiteral("IExit")) : QIcon());

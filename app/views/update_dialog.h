@@ -58,6 +58,7 @@ class UpdateDialog final : public QDialog, public UpdateCheckWindow {
     QLabel* hlp_ = nullptr;
     QString shownLink_;
     bool activated_ = false;
+    bool sized_ = false;  // the dialog's height was set for the texts shown
     bool closing_ = false;
 };
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """A small HTTPS file server for the update check's tests.
 
-https_server.py DIRECTORY CERT KEY: serves DIRECTORY on 127.0.0.1 over TLS with the given
-certificate, prints the port it listens on, and runs until it is ended. Besides the files:
+https_server.py DIRECTORY CERT KEY [PORT]: serves DIRECTORY on 127.0.0.1 (on PORT, else on a
+free port) over TLS with the given certificate, prints the port it listens on, and runs until
+it is ended. Besides the files:
   /redirect/PATH  answers 302 with Location: PATH (an absolute address)
   /slow/NAME      sends the first half of NAME, waits 20 s, then the rest
 """
@@ -43,8 +44,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
 def main():
     directory, cert, key = sys.argv[1:4]
+    port = int(sys.argv[4]) if len(sys.argv) > 4 else 0
     handler = lambda *a, **k: Handler(*a, directory=directory, **k)
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", port), handler)
     server.daemon_threads = True
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
