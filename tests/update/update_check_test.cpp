@@ -143,6 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(UpdateCheckTest, EveryFailureShowsConnectionFailedAndTheWebAddress) {
     server.Serve("update.txt", UpdatePageText("9.9.9", "https://x/q.deb", "q.deb", "3"));
     server.Serve("portal.html", "<html><body>Please log in</body></html>");
+    server.Serve("huge.txt", UpdatePageText("9.9.9", "https://x/q.deb", "q.deb", "3") +
+                                 std::string(1 << 20, 'x'));
     const std::string plain = "http" + server.Address("update.txt").substr(5);
     const std::pair<std::string, std::string> failures[] = {
         {"nothing listens", "https://127.0.0.1:1/update.txt"},
@@ -150,6 +152,7 @@ TEST_F(UpdateCheckTest, EveryFailureShowsConnectionFailedAndTheWebAddress) {
         {"no such page", server.Address("missing.txt")},
         {"redirect into the clear", server.Address("redirect/" + plain)},
         {"a page without a version", server.Address("portal.html")},
+        {"a page over 1 MiB", server.Address("huge.txt")},
     };
     for (const auto& [why, address] : failures) {
         SCOPED_TRACE(why);
@@ -195,6 +198,7 @@ TEST_F(UpdateCheckTest, AWholeDownloadIsSavedUnderAPlainNameAndHandedToTheDeskto
 
 TEST_F(UpdateCheckTest, ADownloadThatIsNotHttpsOrNotTheAnnouncedSizeIsNeverHandedOver) {
     server.Serve("setup.deb", "twelve bytes");
+    server.Serve("huge.deb", std::string(200000, 'H'));
     const std::string plain = "http" + server.Address("setup.deb").substr(5);
     const std::pair<std::string, std::string> refusals[] = {
         {UpdatePageText("2.0.0", plain, "setup.deb", "12"),
@@ -203,6 +207,8 @@ TEST_F(UpdateCheckTest, ADownloadThatIsNotHttpsOrNotTheAnnouncedSizeIsNeverHande
          "the file received has 12 bytes, the update page announced 10"},
         {UpdatePageText("2.0.0", server.Address("redirect/" + plain), "setup.deb", "12"),
          "Redirect to " + plain + " refused"},
+        {UpdatePageText("2.0.0", server.Address("huge.deb"), "setup.deb", "12"),
+         "The answer announces 200000 bytes, more than 65548"},
         {UpdatePageText("2.0.0", server.Address("setup.deb"), "..", "12"),
          "the update page names no usable file name"},
     };
