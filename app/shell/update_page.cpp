@@ -40,7 +40,7 @@ int GetProxyPortFromRegistryString(std::string_view setting, std::string_view pr
     int port = 0;
     const char* first = upper.data() + colon + 1;
     const auto [end, error] = std::from_chars(first, upper.data() + upper.size(), port);
-    if (error != std::errc() || end == first || port > 65535) return 0;
+    if (error != std::errc() || end == first || port < 0 || port > 65535) return 0;
     return port;
 }
 

@@ -19,6 +19,7 @@ TEST(UpdatePage, ProxyEntriesGiveTheHostUpToTheColonAndThePortAfterIt) {
         {"http=10.0.0.1", "10.0.0.1", 0},    // no ":" anywhere after it
         {"http=10.0.0.1:x", "10.0.0.1", 0},  // no number after the ":"
         {"http=10.0.0.1:70000", "10.0.0.1", 0},
+        {"http=10.0.0.1:-8080", "10.0.0.1", 0},
         {"ftp=10.0.0.1:21", "", 0},
         {"", "", 0},
         {"http", "", 0},
