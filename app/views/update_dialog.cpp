@@ -194,12 +194,15 @@ bool UpdateDialog::eventFilter(QObject* watched, QEvent* event) {
             label3_->move(label3_->pos() - QPoint(1, 1));
         }
     }
-    if (event->type() == QEvent::Enter && watched->isWidgetType()) {
-        // The parts of a control (a text box's viewport) speak for it.
-        for (auto* widget = static_cast<QWidget*>(watched); widget != nullptr;
-             widget = widget->parentWidget()) {
+    if ((event->type() == QEvent::Enter || event->type() == QEvent::Leave) &&
+        watched->isWidgetType() && watched != this) {
+        // Leaving a control for its parent enters nothing new: the parent speaks again. The
+        // parts of a control (a text box's viewport) speak for it.
+        auto* widget = static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Leave) widget = widget->parentWidget();
+        for (; widget != nullptr; widget = widget->parentWidget()) {
             const std::string name = widget->objectName().toStdString();
-            if (std::string(UpdateCheck::StatusTextOf(name)) != " " || widget == this) {
+            if (widget == this || std::string(UpdateCheck::StatusTextOf(name)) != " ") {
                 check_.ShowStatus(name);
                 break;
             }

@@ -170,11 +170,12 @@ TEST_F(UpdateCheckTest, EveryFailureShowsConnectionFailedAndTheWebAddress) {
 }
 
 TEST_F(UpdateCheckTest, AWholeDownloadIsSavedUnderAPlainNameAndHandedToTheDesktop) {
+    // Through a redirect to another https address, which is followed.
     const std::string installer(200000, 'Q');
     server.Serve("setup.deb", installer);
     server.Serve("update.txt",
-                 UpdatePageText("2.0.0", server.Address("setup.deb"), "../../etc/quenda-setup.deb",
-                                std::to_string(installer.size())));
+                 UpdatePageText("2.0.0", server.Address("redirect/" + server.Address("setup.deb")),
+                                "../../etc/quenda-setup.deb", std::to_string(installer.size())));
     TempDirectory::WriteText(data / "data" / "quenda-setup.deb", "an older download");
     Open();
     Download();

@@ -87,7 +87,8 @@ TEST_F(UpdateDialogTest, TheStatusLineF1AndEscAnswerAsTheDialogShould) {
     EXPECT_EQ(hlp->text(), "Information about the new version");
     QApplication::sendEvent(Find("SSCommand2"), &enter);
     EXPECT_EQ(hlp->text(), "Download and install the new version of Quenda");
-    QApplication::sendEvent(Find("Label4"), &enter);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(Find("SSCommand2"), &leave);
     EXPECT_EQ(hlp->text(), " ");
 
     QTest::keyClick(dialog.get(), Qt::Key_F1);
