@@ -1,8 +1,10 @@
 // A local HTTPS server for the update check's tests: a certificate made by openssl for
-// 127.0.0.1, Python's http.server serving a temporary directory with it on loopback, and this
-// test program (only) trusting the certificate.
+// 127.0.0.1, Python's http.server serving a temporary directory with it on loopback (and the
+// same files in the clear on another port), and this test program (only) trusting the
+// certificate.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -33,8 +35,17 @@ class HttpsServer {
                        {QStringLiteral(QUENDA_HTTPS_SERVER), QString::fromStdString(base + "/www"),
                         QString::fromStdString(base + "/cert.pem"),
                         QString::fromStdString(base + "/key.pem")});
-        if (!server_->waitForReadyRead(10000)) return;
-        port_ = server_->readLine().trimmed().toInt();
+        QElapsedTimer waited;
+        waited.start();
+        while (!server_->canReadLine() && waited.elapsed() < 10000) server_->waitForReadyRead(100);
+        if (!server_->canReadLine()) {
+            ADD_FAILURE() << server_->readAllStandardError().toStdString();
+            return;
+        }
+        const QList<QByteArray> ports = server_->readLine().trimmed().split(' ');
+        if (ports.size() != 2) return;
+        port_ = ports[0].toInt();
+        plainPort_ = ports[1].toInt();
     }
     ~HttpsServer() {
         if (server_ == nullptr) return;
@@ -42,11 +53,15 @@ class HttpsServer {
         server_->waitForFinished(5000);
     }
 
-    bool Ok() const { return port_ > 0; }
+    bool Ok() const { return port_ > 0 && plainPort_ > 0; }
     std::string CertificateFile() const { return (dir_ / "cert.pem").string(); }
     // "https://127.0.0.1:PORT/" + path.
     std::string Address(const std::string& path) const {
         return "https://127.0.0.1:" + std::to_string(port_) + "/" + path;
+    }
+    // "http://127.0.0.1:PORT/" + path: the same file, served in the clear.
+    std::string PlainAddress(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(plainPort_) + "/" + path;
     }
     // Puts a file the server serves at /name.
     void Serve(const std::string& name, const std::string& bytes) const {
@@ -68,6 +83,7 @@ class HttpsServer {
     TempDirectory dir_;
     std::unique_ptr<QProcess> server_;
     int port_ = 0;
+    int plainPort_ = 0;
 };
 
 }  // namespace quenda::test

@@ -2,8 +2,8 @@
 """A small HTTPS file server for the update check's tests.
 
 https_server.py DIRECTORY CERT KEY [PORT]: serves DIRECTORY on 127.0.0.1 (on PORT, else on a
-free port) over TLS with the given certificate, prints the port it listens on, and runs until
-it is ended. Besides the files:
+free port) over TLS with the given certificate, and the same in the clear on a free port;
+prints both ports on one line ("HTTPS HTTP") and runs until it is ended. Besides the files:
   /redirect/PATH  answers 302 with Location: PATH (an absolute address)
   /slow/NAME      sends the first half of NAME, waits 20 s, then the rest
 """
@@ -11,6 +11,7 @@ import http.server
 import os
 import ssl
 import sys
+import threading
 import time
 
 
@@ -51,7 +52,10 @@ def main():
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
     server.socket = context.wrap_socket(server.socket, server_side=True)
-    print(server.server_address[1], flush=True)
+    plain = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    plain.daemon_threads = True
+    threading.Thread(target=plain.serve_forever, daemon=True).start()
+    print(server.server_address[1], plain.server_address[1], flush=True)
     server.serve_forever()
 
 

@@ -145,7 +145,8 @@ TEST_F(UpdateCheckTest, EveryFailureShowsConnectionFailedAndTheWebAddress) {
     server.Serve("portal.html", "<html><body>Please log in</body></html>");
     server.Serve("huge.txt", UpdatePageText("9.9.9", "https://x/q.deb", "q.deb", "3") +
                                  std::string(1 << 20, 'x'));
-    const std::string plain = "http" + server.Address("update.txt").substr(5);
+    // Each of these would work in the clear.
+    const std::string plain = server.PlainAddress("update.txt");
     const std::pair<std::string, std::string> failures[] = {
         {"nothing listens", "https://127.0.0.1:1/update.txt"},
         {"page in the clear", plain},
@@ -200,7 +201,7 @@ TEST_F(UpdateCheckTest, AWholeDownloadIsSavedUnderAPlainNameAndHandedToTheDeskto
 TEST_F(UpdateCheckTest, ADownloadThatIsNotHttpsOrNotTheAnnouncedSizeIsNeverHandedOver) {
     server.Serve("setup.deb", "twelve bytes");
     server.Serve("huge.deb", std::string(200000, 'H'));
-    const std::string plain = "http" + server.Address("setup.deb").substr(5);
+    const std::string plain = server.PlainAddress("setup.deb");
     const std::pair<std::string, std::string> refusals[] = {
         {UpdatePageText("2.0.0", plain, "setup.deb", "12"),
          "the download address " + plain + " is not an https address"},
