@@ -198,9 +198,14 @@ void Mainform::TabUpdate() {
     window_->FocusTabControl();
 }
 
+int Mainform::HelpContext() const {
+    return helpContext_ >= 0 ? helpContext_ : HelpContextOf(currentTab_);
+}
+
 void Mainform::TabSelected(int tab) {
     if (tab < 0 || tab >= kTabCount) return;
     currentTab_ = tab;
+    helpContext_ = -1;
     TabUpdate();
 }
 
@@ -211,6 +216,9 @@ void Mainform::ButtonClicked(int button) {
             if (currentTab_ == kServerTab) session_.ResetServerStatistics();
             if (currentTab_ == kLogTab) session_.ClearLog();
             if (currentTab_ == kAboutTab && window_ != nullptr) window_->OpenUpdateCheck();
+            break;
+        case 2:
+            if (currentTab_ == kServerTab && window_ != nullptr) window_->OpenTester();
             break;
         case 5:
             OpenHelp();

@@ -25,6 +25,7 @@ namespace quenda {
 
 class Button3D;
 class Panel3D;
+class ServerPage;
 class TabbedDialog;
 
 class MainformView final : public QMainWindow, public MainformWindow, public SessionObserver {
@@ -59,6 +60,7 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     void FocusTabControl() override;
     void UnloadOtherWindows() override;
     void OpenUpdateCheck() override;
+    void OpenTester() override;
 
     // SessionObserver
     void ShareChanged(ShareBar bar, int percent) override;
@@ -92,6 +94,7 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     Session& session_;
     Mainform& form_;
     TabbedDialog* tabs_ = nullptr;
+    ServerPage* serverPage_ = nullptr;
     std::array<Button3D*, 7> buttons_{};
     std::array<Panel3D*, 3> bars_{};
     Panel3D* waiting_ = nullptr;
@@ -108,6 +111,7 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     std::deque<size_t> logLines_;  // characters of each line in Text5, "\r\n" included
     std::function<void(UnloadReason)> unload_;
     std::unique_ptr<MainformTray> tray_;
+    bool pingRefusalLogged_ = false;  // why the tester cannot ping was logged
 };
 
 }  // namespace quenda
