@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev qt6-base-dev qt6-svg-dev libqt6svg6 libxcb1-dev libsystemd-dev
+  libqt6network6 libssl3 ca-certificates openssl python3
   xvfb xauth x11-utils xdotool trayer fonts-dejavu-core
   dnsutils knot-dnsutils iproute2 dnsperf
   desktop-file-utils appstream systemd man-db

@@ -215,6 +215,7 @@ void Mainform::ButtonClicked(int button) {
             if (currentTab_ == kSystemTab) session_.ClearCacheStatistics();
             if (currentTab_ == kServerTab) session_.ResetServerStatistics();
             if (currentTab_ == kLogTab) session_.ClearLog();
+            if (currentTab_ == kAboutTab && window_ != nullptr) window_->OpenUpdateCheck();
             break;
         case 2:
             if (currentTab_ == kServerTab && window_ != nullptr) window_->OpenTester();

@@ -62,6 +62,8 @@ class MainformWindow {
     virtual void FocusTabControl() = 0;
     // Hides the tray icon, then unloads the other windows in their order.
     virtual void UnloadOtherWindows() = 0;
+    // The About tab's "Update": the update check, modal; returns when it is closed.
+    virtual void OpenUpdateCheck() {}
     // Shows the name-server tester modally; returns when it is closed.
     virtual void OpenTester() = 0;
 };
@@ -83,6 +85,7 @@ inline constexpr const char* kQuitText =
 struct MainformLinks {
     std::string helpDirectory;  // ends in "/": the help pages
     std::string webAddress;     // the maker's web page
+    std::string updateAddress;  // the page the update check asks, unless QUENDA.INI names one
 };
 
 class Mainform final : public HelpHost {
@@ -159,6 +162,9 @@ class Mainform final : public HelpHost {
     void OpenHelp() override;
     MessageService& Messages() const { return messages_; }
     const std::string& WebAddress() const { return links_.webAddress; }
+    const MainformLinks& Links() const { return links_; }
+    // For the dialogs the form opens.
+    Desktop* DesktopLinks() const { return desktop_; }
 
     // The layout of b1 to b4 on a tab; hidden on tab 5 and for any button outside 1 to 4.
     static ButtonFace Face(int tab, int button);

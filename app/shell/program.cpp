@@ -124,7 +124,7 @@ int RunProgram(const CommandLine& line, int argc, char** argv, FrontEnd* frontEn
     Session session(parts);
     running = &session;
     Mainform form(session, messages, frontEnd != nullptr ? &frontEnd->DesktopLinks() : nullptr,
-                  {shareDirectory + "help/", QUENDA_WEB_ADDRESS});
+                  {shareDirectory + "help/", QUENDA_WEB_ADDRESS, QUENDA_UPDATE_ADDRESS});
     // Without windows the log goes to standard output.
     if (frontEnd == nullptr) session.Log().SetMirror(stdout);
     tcp.Bind(&session.Tcp());

@@ -29,6 +29,7 @@
 #include "app/views/server_page.h"
 #include "app/views/tabbed_dialog.h"
 #include "app/views/tester_dialog.h"
+#include "app/views/update_dialog.h"
 
 namespace quenda {
 namespace {
@@ -417,6 +418,10 @@ void MainformView::FocusTabControl() {
 void MainformView::UnloadOtherWindows() {
     if (tray_ != nullptr) tray_->Remove();
     sMenu_->close();
+}
+
+void MainformView::OpenUpdateCheck() {
+    RunUpdateCheck(session_, form_, this);
 }
 
 void MainformView::OpenTester() {

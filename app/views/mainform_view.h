@@ -59,6 +59,7 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     void SetTrayItems(bool showEnabled, bool hideEnabled) override;
     void FocusTabControl() override;
     void UnloadOtherWindows() override;
+    void OpenUpdateCheck() override;
     void OpenTester() override;
 
     // SessionObserver

@@ -40,13 +40,14 @@ struct FakeWindow final : MainformWindow {
     void FocusTabControl() override { ++focus; }
     void UnloadOtherWindows() override { ++unloads; }
     void OpenTester() override { ++testers; }
+    void OpenUpdateCheck() override { ++updateChecks; }
 
     ButtonFace faces[4];
     std::vector<std::string> statusWrites;
     bool cacheBox = false, trayBox = false;
     bool visible = false, minimised = false, trayIcon = true;
     bool showEnabled = false, hideEnabled = false;
-    int shows = 0, focus = 0, unloads = 0, testers = 0;
+    int shows = 0, focus = 0, unloads = 0, testers = 0, updateChecks = 0;
     MainformTray* tray = nullptr;  // answers TrayIconShown when set
 };
 
@@ -125,6 +126,12 @@ TEST_F(MainformTest, EachTabLaysOutItsButtons) {
     EXPECT_EQ(window.faces[3].picture, "IDelete");
     form->TabSelected(7);  // not a tab: nothing changes
     EXPECT_EQ(form->CurrentTab(), kCacheTab);
+    // "Update" opens the update check; b1 of the other tabs never does.
+    form->ButtonClicked(1);
+    EXPECT_EQ(window.updateChecks, 0);
+    form->TabSelected(kAboutTab);
+    form->ButtonClicked(1);
+    EXPECT_EQ(window.updateChecks, 1);
 }
 
 TEST_F(MainformTest, StatusLineTextsAreWrittenOnlyWhenTheyChange) {
