@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <array>
 #include <deque>
 #include <functional>
@@ -24,6 +25,8 @@ class QMenu;
 namespace quenda {
 
 class Button3D;
+class CachePage;
+class HostEditorDialog;
 class Panel3D;
 class TabbedDialog;
 
@@ -58,6 +61,9 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     void SetTrayItems(bool showEnabled, bool hideEnabled) override;
     void FocusTabControl() override;
     void UnloadOtherWindows() override;
+    void ShowCacheEntries(const CacheFilter& filter) override;
+    std::string SelectedCacheKey() override;
+    void OpenHostEditor(const HostEditorPreset& preset) override;
 
     // SessionObserver
     void ShareChanged(ShareBar bar, int percent) override;
@@ -107,6 +113,8 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     std::deque<size_t> logLines_;  // characters of each line in Text5, "\r\n" included
     std::function<void(UnloadReason)> unload_;
     std::unique_ptr<MainformTray> tray_;
+    CachePage* cachePage_ = nullptr;
+    QPointer<HostEditorDialog> hostEditor_;  // the open host entry editor, if any
 };
 
 }  // namespace quenda
