@@ -59,12 +59,16 @@ class FilledView {
         return view;
     }
 
-    // Lists what filter selects and paints the list; the number of rows read.
+    // Lists what filter selects, lets the loop run until the first rows are there or the walk
+    // ended without any, and paints the list; the number of rows read.
     int ShowAndPaint(const CacheFilter& filter) {
         model_->ShowEntries(filter);
+        while (model_->rowCount() == 0 && model_->Searching()) QApplication::processEvents();
         view_->viewport()->repaint();
         return model_->rowCount();
     }
+    // Only the keystroke's own share: the time until the loop gets its turn again.
+    void Show(const CacheFilter& filter) { model_->ShowEntries(filter); }
 
   private:
     std::filesystem::path directory_;
@@ -93,8 +97,16 @@ void SearchKeystroke(benchmark::State& state) {
     state.SetLabel("\"" + filter.searchText + "\" type \"" + filter.typeName + "\"");
 }
 
-BENCHMARK(SelectTab)->Unit(benchmark::kMillisecond);
-BENCHMARK(SearchKeystroke)->DenseRange(0, 6)->Unit(benchmark::kMillisecond);
+// The keystroke until the window handles events again, the rest of the walk still to come.
+void SearchKeystrokeBlocks(benchmark::State& state) {
+    FilledView& view = FilledView::Get();
+    for (auto _ : state) view.Show({"absent", ""});
+    state.SetLabel("\"absent\" type \"\"");
+}
+
+BENCHMARK(SelectTab)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(SearchKeystroke)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(SearchKeystrokeBlocks)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace quenda

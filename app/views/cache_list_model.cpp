@@ -22,15 +22,43 @@ std::string_view KeyName(std::string_view key, std::string_view type) {
 
 }  // namespace
 
-CacheListModel::CacheListModel(CacheDatabase& cache, QObject* parent)
-    : QAbstractTableModel(parent), cache_(cache) {}
+CacheListModel::CacheListModel(CacheDatabase& cache, QObject* parent, int pageSize, size_t scanStep)
+    : QAbstractTableModel(parent), cache_(cache), pageSize_(pageSize), scanStep_(scanStep) {}
 
 void CacheListModel::ShowEntries(const CacheFilter& filter) {
     beginResetModel();
+    ++generation_;
     filter_ = filter;
-    keys_ = ListCachePage(cache_, filter_, "", kPageSize);
-    atEnd_ = keys_.size() < static_cast<size_t>(kPageSize);
+    keys_.clear();
+    resumeAfter_.clear();
+    atEnd_ = false;
+    searching_ = false;
     endResetModel();
+    Step(pageSize_);
+}
+
+void CacheListModel::Step(int wanted) {
+    searching_ = false;
+    if (atEnd_ || wanted <= 0) return;
+    CacheListingStep step =
+        ListCacheKeys(cache_, filter_, resumeAfter_, static_cast<size_t>(wanted), scanStep_);
+    resumeAfter_ = std::move(step.resumeAfter);
+    atEnd_ = step.atEnd;
+    if (!step.keys.empty()) {
+        const int first = static_cast<int>(keys_.size());
+        beginInsertRows(QModelIndex(), first, first + static_cast<int>(step.keys.size()) - 1);
+        for (std::string& key : step.keys) keys_.push_back(std::move(key));
+        endInsertRows();
+    }
+    const int missing = wanted - static_cast<int>(step.keys.size());
+    if (atEnd_ || missing <= 0) return;
+    searching_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, missing, generation = generation_] {
+            if (generation == generation_) Step(missing);
+        },
+        Qt::QueuedConnection);
 }
 
 std::string CacheListModel::KeyAt(int row) const {
@@ -61,19 +89,11 @@ QVariant CacheListModel::headerData(int section, Qt::Orientation orientation, in
 }
 
 bool CacheListModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && !atEnd_;
+    return !parent.isValid() && !atEnd_ && !searching_;
 }
 
 void CacheListModel::fetchMore(const QModelIndex& parent) {
-    if (parent.isValid() || atEnd_) return;
-    const std::string after = keys_.empty() ? std::string() : keys_.back();
-    std::vector<std::string> page = ListCachePage(cache_, filter_, after, kPageSize);
-    atEnd_ = page.size() < static_cast<size_t>(kPageSize);
-    if (page.empty()) return;
-    const int first = static_cast<int>(keys_.size());
-    beginInsertRows(QModelIndex(), first, first + static_cast<int>(page.size()) - 1);
-    for (std::string& key : page) keys_.push_back(std::move(key));
-    endInsertRows();
+    if (!parent.isValid() && !searching_) Step(pageSize_);
 }
 
 }  // namespace quenda

@@ -66,6 +66,7 @@ CachePage::CachePage(CacheDatabase& cache, Mainform& form, QWidget* parent)
 
     menu_ = new QMenu(this);
     menu_->setObjectName(QStringLiteral("dataMenu"));
+    menu_->setAccessibleName(QStringLiteral("Cache entry"));
     menuDelete_ = menu_->addAction(QStringLiteral("Delete"));
     menuDelete_->setObjectName(QStringLiteral("dataDelete"));
     menuUpdate_ = menu_->addAction(QStringLiteral("Update"));

@@ -74,6 +74,7 @@ HostEditorDialog::HostEditorDialog(HostEditor& editor, Mainform& form,
     start_->setObjectName(QStringLiteral("SSCommand2"));
     start_->setText(QStringLiteral("&Start"));
     start_->setDefault(true);
+    start_->setIcon(Picture(QStringLiteral("IRefresh")));
     auto* closer = new Button3D;
     closer->setObjectName(QStringLiteral("SSCommand1"));
     closer->setText(QStringLiteral("&Close"));

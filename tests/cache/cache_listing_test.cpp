@@ -1,5 +1,5 @@
-// Pages of the cache listing: read one after another they give the whole filtered listing,
-// in key order, without continuation records.
+// The cache listing in steps: one after another they give the whole filtered listing, in key
+// order, without continuation records, however small the steps.
 #include "app/cache/cache_listing.h"
 
 #include "tests/cache/cache_fixture.h"
@@ -13,16 +13,21 @@ class CacheListingTest : public CacheFixture {
         cache_ = MakeCache();
         ASSERT_NE(cache_->OpenCacheDatabase(), CacheFileOutcome::kUnavailable);
     }
-    // Every key the filter selects, read `size` at a time.
-    std::vector<std::string> Paged(const CacheFilter& filter, size_t size) {
+    // Every key the filter selects, in steps of up to `size` keys kept and `scan` looked at.
+    std::vector<std::string> Stepped(const CacheFilter& filter, size_t size,
+                                     size_t scan = SIZE_MAX) {
         std::vector<std::string> all;
-        for (;;) {
-            const std::vector<std::string> page =
-                ListCachePage(*cache_, filter, all.empty() ? "" : all.back(), size);
-            EXPECT_LE(page.size(), size);
-            all.insert(all.end(), page.begin(), page.end());
-            if (page.size() < size) return all;
+        std::string after;
+        for (int steps = 0; steps < 1000; ++steps) {
+            CacheListingStep step = ListCacheKeys(*cache_, filter, after, size, scan);
+            EXPECT_LE(step.keys.size(), size);
+            all.insert(all.end(), step.keys.begin(), step.keys.end());
+            if (step.atEnd) return all;
+            EXPECT_GT(step.resumeAfter, after);  // every step moves on
+            after = step.resumeAfter;
         }
+        ADD_FAILURE() << "the listing never ended";
+        return all;
     }
     std::unique_ptr<CacheDatabase> cache_;
 };
@@ -38,19 +43,26 @@ TEST_F(CacheListingTest, PagesFollowEachOtherInKeyOrderAndMatchTheWholeListing) 
     for (const CacheFilter& filter : filters) {
         const std::vector<std::string> whole =
             cache_->ListCacheEntries(filter.searchText, filter.typeName);
-        for (const size_t size : {1u, 3u, 7u, 200u}) {
-            EXPECT_EQ(Paged(filter, size), whole) << filter.searchText << "/" << filter.typeName;
+        for (const size_t size : {1u, 3u, 200u}) {
+            for (const size_t scan : {1u, 7u, 1000u}) {
+                EXPECT_EQ(Stepped(filter, size, scan), whole)
+                    << filter.searchText << "/" << filter.typeName << " " << size << "/" << scan;
+            }
         }
         EXPECT_TRUE(std::is_sorted(whole.begin(), whole.end()));
     }
-    EXPECT_EQ(Paged({}, 5).size(), 41u);
-    EXPECT_TRUE(ListCachePage(*cache_, {}, "", 0).empty());
-    EXPECT_TRUE(ListCachePage(*cache_, {}, Paged({}, 50).back(), 5).empty());
-    for (const std::string& key : Paged({}, 50)) EXPECT_NE(key.front(), '/');
+    const std::vector<std::string> all = Stepped({}, 50);
+    ASSERT_EQ(all.size(), 41u);
+    for (const std::string& key : all) EXPECT_NE(key.front(), '/');
+    // Nothing to keep or nothing to look at is a step that ends nothing.
+    EXPECT_FALSE(ListCacheKeys(*cache_, {}, "", 0).atEnd);
+    EXPECT_TRUE(ListCacheKeys(*cache_, {}, all.back(), 5).atEnd);
 
-    // A closed cache lists nothing and does not fail.
+    // A closed cache lists nothing, and says so.
     CacheDatabase closed(dir_.Path() / "nowhere", {});
-    EXPECT_TRUE(ListCachePage(closed, {}, "", 10).empty());
+    const CacheListingStep none = ListCacheKeys(closed, {}, "", 10);
+    EXPECT_TRUE(none.keys.empty());
+    EXPECT_TRUE(none.atEnd);
 }
 
 }  // namespace

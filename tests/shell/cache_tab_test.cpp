@@ -42,7 +42,7 @@ class CacheTabTest : public ::testing::Test {
     // The names the tab's filter selects now, in list order.
     std::vector<std::string> Listed() {
         std::vector<std::string> names;
-        for (const std::string& key : ListCachePage(cache, tab.Filter(), "", 100)) {
+        for (const std::string& key : ListCacheKeys(cache, tab.Filter(), "", 100).keys) {
             names.push_back(CacheKeyName(key) + " " + CacheKeyType(key));
         }
         return names;

@@ -15,7 +15,9 @@
 
 #include "app/relay/dns_codec.h"
 #include "app/shell/random_message_ids.h"
+#include "app/views/cache_list_model.h"
 #include "tests/support/dns_builder.h"
+#include "tests/support/qt_loop.h"
 #include "tests/support/widget_fixture.h"
 
 namespace quenda::test {
@@ -166,6 +168,38 @@ TEST_F(CachePageTest, TheEditorAddsAHostAndUpdatesAnEntryWithItsNameAndTypeLocke
     ASSERT_EQ(udp1.sent.size(), 2u);  // asked at once
     EXPECT_EQ(GetQueryType(udp1.sent[1].data), "MX");
     EXPECT_TRUE(session->Editor().Waiting());
+}
+
+TEST(CacheListModelTest, ASearchWalksOnBetweenEventsUntilAPageIsThere) {
+    TempDirectory dir;
+    CacheDatabase cache(dir.Path(), {});
+    cache.OpenCacheDatabase();
+    for (int i = 0; i < 12; ++i) {
+        const std::string name = (i % 3 == 2 ? "mail" : "alpha") + std::to_string(10 + i);
+        ASSERT_TRUE(cache.CacheStore(MakeCacheKey(name + ".example", "A"), "r"));
+    }
+    // Pages of 3 rows, 2 keys looked at per step.
+    CacheListModel model(cache, nullptr, 3, 2);
+    model.ShowEntries({"mail", ""});
+    EXPECT_EQ(model.rowCount(), 0);  // the "MAIL" keys sort after the first step's keys
+    EXPECT_TRUE(model.Searching());
+    EXPECT_FALSE(model.canFetchMore({}));
+    ASSERT_TRUE(RunLoopUntil([&] { return !model.Searching(); }));
+    ASSERT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(model.KeyAt(0), MakeCacheKey("MAIL12.EXAMPLE", "A"));
+    EXPECT_TRUE(model.canFetchMore({}));
+    model.fetchMore({});
+    ASSERT_TRUE(RunLoopUntil([&] { return !model.Searching(); }));
+    EXPECT_EQ(model.rowCount(), 4);
+    EXPECT_FALSE(model.canFetchMore({}));
+
+    // A new search while one walks: the old walk stops, its rows never come.
+    model.ShowEntries({"mail2", ""});
+    model.ShowEntries({"alpha", ""});
+    ASSERT_TRUE(RunLoopUntil([&] { return !model.Searching(); }));
+    EXPECT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(model.data(model.index(0, 0)).toString(), "ALPHA10.EXAMPLE");
+    EXPECT_EQ(model.data(model.index(0, 1)).toString(), "A");
 }
 
 }  // namespace
