@@ -50,7 +50,7 @@ HostEditorDialog::HostEditorDialog(HostEditor& editor, Mainform& form,
     domainLabel->setObjectName(QStringLiteral("LabelDomain"));
     domainLabel->setBuddy(text1_);
     auto* typeLabel = new QLabel(QStringLiteral("Type:"));
-    typeLabel->setObjectName(QStringLiteral("LabelType"));
+    typeLabel->setObjectName(QStringLiteral("LabelTheType"));
     typeLabel->setBuddy(theType_);
     fields->addRow(domainLabel, text1_);
     fields->addRow(typeLabel, theType_);
