@@ -201,10 +201,15 @@ void Mainform::TabUpdate() {
     window_->FocusTabControl();
 }
 
+int Mainform::HelpContext() const {
+    return helpContext_ >= 0 ? helpContext_ : HelpContextOf(currentTab_);
+}
+
 void Mainform::TabSelected(int tab) {
     if (tab < 0 || tab >= kTabCount) return;
     currentTab_ = tab;
     if (tab == kCacheTab) cacheTab_.Refresh();
+    helpContext_ = -1;
     TabUpdate();
 }
 
@@ -215,6 +220,9 @@ void Mainform::ButtonClicked(int button) {
             if (currentTab_ == kSystemTab) session_.ClearCacheStatistics();
             if (currentTab_ == kServerTab) session_.ResetServerStatistics();
             if (currentTab_ == kLogTab) session_.ClearLog();
+            break;
+        case 2:
+            if (currentTab_ == kServerTab && window_ != nullptr) window_->OpenTester();
             break;
         case 5:
             OpenHelp();

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/shell/cache_tab.h"
+#include "app/shell/help_host.h"
 #include "app/shell/session.h"
 #include "platform/ui/message_service.h"
 
@@ -68,6 +69,8 @@ class MainformWindow {
     virtual std::string SelectedCacheKey() { return {}; }
     // Shows the host entry editor, modal, closing one already open first.
     virtual void OpenHostEditor(const HostEditorPreset&) {}
+    // Shows the name-server tester modally; returns when it is closed.
+    virtual void OpenTester() = 0;
 };
 
 // Opens addresses in the desktop's default programs (the browser for web pages and help).
@@ -89,7 +92,7 @@ struct MainformLinks {
     std::string webAddress;     // the maker's web page
 };
 
-class Mainform {
+class Mainform final : public HelpHost {
   public:
     Mainform(Session& session, MessageService& messages, Desktop* desktop, MainformLinks links)
         : session_(session),
@@ -151,8 +154,8 @@ class Mainform {
     void FileExit();
     // "E&xit": asks, and quits on OK.
     void QuitQuestion();
-    // F1, "H&elp!" and "Help (F1)": the help page of the current tab (the index while hidden).
-    void OpenHelp();
+    // F1, "H&elp!" and "Help (F1)": the help page of the current tab (the index while hidden)
+    // or of the dialog that set its own.
     // The link label and "Morvale &Webpage".
     void OpenWebPage();
     // The check boxes of the System tab, clicked.
@@ -162,7 +165,15 @@ class Mainform {
     int CurrentTab() const { return currentTab_; }
     bool WindowHidden() const { return windowHidden_; }
     const std::string& StatusText() const { return lastStatus_; }
-    int HelpContext() const { return HelpContextOf(currentTab_); }
+    // The help page F1 opens: the current tab's, unless a dialog set its own.
+    int HelpContext() const override;
+    // A dialog's help context, until the dialog sets another or a tab is picked; the tab's
+    // own context follows the tab again.
+    void SetHelpContext(int context) override {
+        helpContext_ = context == HelpContextOf(currentTab_) ? -1 : context;
+    }
+    void OpenHelp() override;
+    MessageService& Messages() const { return messages_; }
     const std::string& WebAddress() const { return links_.webAddress; }
 
     // The layout of b1 to b4 on a tab; hidden on tab 5 and for any button outside 1 to 4.
@@ -195,6 +206,7 @@ class Mainform {
     int savedTab_ = kSystemTab;
     std::string lastStatus_;
     int16_t sweepTicks_ = 0;
+    int helpContext_ = -1;  // set by a dialog; -1 follows the tab
 };
 
 }  // namespace quenda

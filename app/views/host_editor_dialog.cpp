@@ -133,6 +133,8 @@ HostEditorDialog::~HostEditorDialog() {
 }
 
 void HostEditorDialog::Begin() {
+    savedHelpContext_ = form_.HelpContext();
+    form_.SetHelpContext(Mainform::HelpContextOf(kCacheTab));
     timer1_->start();
     editor_.Open(this, preset_);
 }
@@ -163,6 +165,7 @@ void HostEditorDialog::Finish() {
     finished_ = true;
     timer1_->stop();
     editor_.Close();
+    if (savedHelpContext_ >= 0) form_.SetHelpContext(savedHelpContext_);
 }
 
 void HostEditorDialog::Watch(QWidget* widget, HostEditorPart part) {

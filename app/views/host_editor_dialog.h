@@ -57,6 +57,7 @@ class HostEditorDialog final : public QDialog, public HostEditorWindow {
     Button3D* start_ = nullptr;
     QTimer* timer1_ = nullptr;
     bool finished_ = false;
+    int savedHelpContext_ = -1;  // the window's help context before the dialog took it
 };
 
 }  // namespace quenda

@@ -28,6 +28,7 @@ class Button3D;
 class CachePage;
 class HostEditorDialog;
 class Panel3D;
+class ServerPage;
 class TabbedDialog;
 
 class MainformView final : public QMainWindow, public MainformWindow, public SessionObserver {
@@ -64,6 +65,7 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     void ShowCacheEntries(const CacheFilter& filter) override;
     std::string SelectedCacheKey() override;
     void OpenHostEditor(const HostEditorPreset& preset) override;
+    void OpenTester() override;
 
     // SessionObserver
     void ShareChanged(ShareBar bar, int percent) override;
@@ -97,6 +99,7 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     Session& session_;
     Mainform& form_;
     TabbedDialog* tabs_ = nullptr;
+    ServerPage* serverPage_ = nullptr;
     std::array<Button3D*, 7> buttons_{};
     std::array<Panel3D*, 3> bars_{};
     Panel3D* waiting_ = nullptr;
@@ -115,6 +118,7 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     std::unique_ptr<MainformTray> tray_;
     CachePage* cachePage_ = nullptr;
     QPointer<HostEditorDialog> hostEditor_;  // the open host entry editor, if any
+    bool pingRefusalLogged_ = false;         // why the tester cannot ping was logged
 };
 
 }  // namespace quenda

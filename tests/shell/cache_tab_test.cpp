@@ -24,6 +24,7 @@ struct EditorWindow final : MainformWindow {
     void SetTrayItems(bool, bool) override {}
     void FocusTabControl() override {}
     void UnloadOtherWindows() override {}
+    void OpenTester() override {}
     void ShowCacheEntries(const CacheFilter& filter) override { shown.push_back(filter); }
     std::string SelectedCacheKey() override { return selected; }
     void OpenHostEditor(const HostEditorPreset& preset) override { opened.push_back(preset); }
