@@ -93,6 +93,13 @@ class CacheDatabase {
     std::vector<std::string> ListCacheEntries(std::string_view searchText,
                                               std::string_view typeName);
 
+    // Prepares a read-only statement on the open cache file for the cache view, which reads
+    // through this one connection (no second one may open the file while it runs); invalid
+    // when the cache is closed. Changes go through the members above only.
+    SqliteStatement PrepareListing(std::string_view sql) {
+        return IsOpen() ? connection_.Prepare(sql) : SqliteStatement();
+    }
+
   private:
     enum class ReadResult { kFound, kAbsent, kFailed };
 

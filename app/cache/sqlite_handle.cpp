@@ -49,6 +49,13 @@ std::string SqliteStatement::ColumnBytes(int column) {
     return std::string(data, static_cast<size_t>(size));
 }
 
+std::string_view SqliteStatement::ColumnView(int column) {
+    const auto* data = static_cast<const char*>(sqlite3_column_blob(statement_, column));
+    const int size = sqlite3_column_bytes(statement_, column);
+    if (data == nullptr || size <= 0) return {};
+    return {data, static_cast<size_t>(size)};
+}
+
 int64_t SqliteStatement::ColumnInt(int column) {
     return sqlite3_column_int64(statement_, column);
 }

@@ -42,6 +42,8 @@ class SqliteStatement {
 
     // The column of the current row as bytes; NULL reads as "".
     std::string ColumnBytes(int column);
+    // The same without a copy: valid until the next Step, Reset or column call.
+    std::string_view ColumnView(int column);
     int64_t ColumnInt(int column);
 
     // Makes the statement ready to run again and drops its bindings. Until this runs after a

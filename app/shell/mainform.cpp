@@ -57,6 +57,9 @@ constexpr ControlText kControlTexts[] = {
     {"FrameOptions", ""},
     {"FrameAbout", ""},
     {"FrameCache", ""},
+    {"LabelType", "Type of DNS request"},
+    {"SSearch", "Find an entry in the cache"},
+    {"DBList1", "A list of all cache entries"},
 };
 
 constexpr std::string_view kWindowPrefix = "Quenda_";
@@ -205,11 +208,13 @@ int Mainform::HelpContext() const {
 void Mainform::TabSelected(int tab) {
     if (tab < 0 || tab >= kTabCount) return;
     currentTab_ = tab;
+    if (tab == kCacheTab) cacheTab_.Refresh();
     helpContext_ = -1;
     TabUpdate();
 }
 
 void Mainform::ButtonClicked(int button) {
+    if (currentTab_ == kCacheTab) cacheTab_.ButtonClicked(button);
     switch (button) {
         case 1:
             if (currentTab_ == kSystemTab) session_.ClearCacheStatistics();

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "app/shell/cache_tab.h"
 #include "app/shell/help_host.h"
 #include "app/shell/session.h"
 #include "platform/ui/message_service.h"
@@ -64,6 +65,12 @@ class MainformWindow {
     virtual void UnloadOtherWindows() = 0;
     // The About tab's "Update": the update check, modal; returns when it is closed.
     virtual void OpenUpdateCheck() {}
+    // The cache tab's list: reads the entries the filter selects again, from the top.
+    virtual void ShowCacheEntries(const CacheFilter&) {}
+    // The key of the entry selected in the cache list; "" when none is.
+    virtual std::string SelectedCacheKey() { return {}; }
+    // Shows the host entry editor, modal, closing one already open first.
+    virtual void OpenHostEditor(const HostEditorPreset&) {}
     // Shows the name-server tester modally; returns when it is closed.
     virtual void OpenTester() = 0;
 };
@@ -91,10 +98,19 @@ struct MainformLinks {
 class Mainform final : public HelpHost {
   public:
     Mainform(Session& session, MessageService& messages, Desktop* desktop, MainformLinks links)
-        : session_(session), messages_(messages), desktop_(desktop), links_(std::move(links)) {}
+        : session_(session),
+          messages_(messages),
+          desktop_(desktop),
+          links_(std::move(links)),
+          cacheTab_(session.Cache(), messages) {}
 
     // The window the form drives; nullptr runs without one.
-    void SetWindow(MainformWindow* window) { window_ = window; }
+    void SetWindow(MainformWindow* window) {
+        window_ = window;
+        cacheTab_.SetWindow(window);
+    }
+    // The cache tab's search, buttons and menu.
+    CacheTab& Cache() { return cacheTab_; }
 
     // The session's start-up; then tab 0 is laid out and the window shown, or kept hidden
     // when "Startup in System Tray" is ticked. A failed start sets the quit flag.
@@ -188,6 +204,7 @@ class Mainform final : public HelpHost {
     MainformLinks links_;
     MainformWindow* window_ = nullptr;
     std::function<void()> unload_;
+    CacheTab cacheTab_;
 
     bool quit_ = false;
     bool windowHidden_ = false;

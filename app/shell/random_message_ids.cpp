@@ -9,8 +9,11 @@
 namespace quenda {
 
 uint16_t RandomMessageIds::NextMessageId() {
-    if (used_ == batch_.size()) Refill();
-    return batch_[used_++];
+    for (;;) {
+        if (used_ == batch_.size()) Refill();
+        const uint16_t id = batch_[used_++];
+        if (id != kHostEditorMessageId) return id;
+    }
 }
 
 void RandomMessageIds::Refill() {

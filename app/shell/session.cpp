@@ -46,7 +46,9 @@ Session::Session(const SessionParts& parts)
       relay_(environment_),
       sweep_(environment_, relay_),
       tcp_(parts.IPDaemon, parts.IPPort, relay_, servers_, log_, *this, parts.clock,
-           parts.upstreamPort) {
+           parts.upstreamPort),
+      editor_(cache_, parts.messages,
+              [this](std::string_view query) { relay_.SendToAllServers(query); }) {
     settings_.SetFailureReport([this](const std::string& text) { log_.WriteLog(text, 1); });
 }
 
@@ -311,8 +313,8 @@ void Session::ProcessPendingMessages() {
     if (parts_.processPendingMessages) parts_.processPendingMessages();
 }
 
-bool Session::UpdateEntryDataNameserver(std::string_view) {
-    return false;
+bool Session::UpdateEntryDataNameserver(std::string_view datagram) {
+    return editor_.UpdateEntry_Data_Nameserver(datagram);
 }
 
 void Session::ShowCriticalError(const std::string& title, const std::string& text) {

@@ -21,6 +21,7 @@
 #include "app/relay/statistics.h"
 #include "app/relay/tcp_service.h"
 #include "app/relay/udp_relay.h"
+#include "app/shell/host_editor.h"
 #include "app/shell/program_paths.h"
 #include "app/shell/random_message_ids.h"
 #include "app/shell/udp_control.h"
@@ -119,6 +120,8 @@ class Session final : private RelayHooks, private StatisticsView, private LogDis
     CacheDatabase& Cache() { return cache_; }
     // The TCP service, for the controls' events.
     TcpService& Tcp() { return tcp_; }
+    // The host entry editor, which the relay offers every upstream datagram first.
+    HostEditor& Editor() { return editor_; }
 
     // Commands.
     // Ticks or clears the "Disable Cache" box: the cache is skipped while ticked; logged.
@@ -213,6 +216,7 @@ class Session final : private RelayHooks, private StatisticsView, private LogDis
     UdpRelay relay_;
     PendingSweep sweep_;
     TcpService tcp_;
+    HostEditor editor_;
 };
 
 }  // namespace quenda

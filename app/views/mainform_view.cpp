@@ -24,6 +24,8 @@
 #include "app/shell/random_message_ids.h"
 #include "app/shell/udp_port_control.h"
 #include "app/views/button3d.h"
+#include "app/views/cache_page.h"
+#include "app/views/host_editor_dialog.h"
 #include "app/views/panel3d.h"
 #include "app/views/pictures.h"
 #include "app/views/server_page.h"
@@ -223,12 +225,8 @@ QWidget* MainformView::MakeLogPage() {
 }
 
 QWidget* MainformView::MakeCachePage() {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    auto* frame = new QGroupBox(QStringLiteral("Cache Manager"));
-    frame->setObjectName(QStringLiteral("FrameCache"));
-    layout->addWidget(frame, 1);
-    return page;
+    cachePage_ = new CachePage(session_.Cache(), form_);
+    return cachePage_;
 }
 
 QWidget* MainformView::MakeAboutPage() {
@@ -418,6 +416,26 @@ void MainformView::FocusTabControl() {
 void MainformView::UnloadOtherWindows() {
     if (tray_ != nullptr) tray_->Remove();
     sMenu_->close();
+    if (hostEditor_ != nullptr) hostEditor_->close();
+}
+
+void MainformView::ShowCacheEntries(const CacheFilter& filter) {
+    cachePage_->ShowEntries(filter);
+}
+
+std::string MainformView::SelectedCacheKey() {
+    return cachePage_->SelectedKey();
+}
+
+void MainformView::OpenHostEditor(const HostEditorPreset& preset) {
+    if (hostEditor_ != nullptr) hostEditor_->close();
+    auto* dialog = new HostEditorDialog(
+        session_.Editor(), form_, preset, [this] { form_.Cache().Refresh(); }, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    hostEditor_ = dialog;
+    dialog->show();
+    dialog->Begin();
 }
 
 void MainformView::OpenUpdateCheck() {

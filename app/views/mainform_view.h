@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <array>
 #include <deque>
 #include <functional>
@@ -24,6 +25,8 @@ class QMenu;
 namespace quenda {
 
 class Button3D;
+class CachePage;
+class HostEditorDialog;
 class Panel3D;
 class ServerPage;
 class TabbedDialog;
@@ -60,6 +63,9 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     void FocusTabControl() override;
     void UnloadOtherWindows() override;
     void OpenUpdateCheck() override;
+    void ShowCacheEntries(const CacheFilter& filter) override;
+    std::string SelectedCacheKey() override;
+    void OpenHostEditor(const HostEditorPreset& preset) override;
     void OpenTester() override;
 
     // SessionObserver
@@ -111,7 +117,9 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     std::deque<size_t> logLines_;  // characters of each line in Text5, "\r\n" included
     std::function<void(UnloadReason)> unload_;
     std::unique_ptr<MainformTray> tray_;
-    bool pingRefusalLogged_ = false;  // why the tester cannot ping was logged
+    CachePage* cachePage_ = nullptr;
+    QPointer<HostEditorDialog> hostEditor_;  // the open host entry editor, if any
+    bool pingRefusalLogged_ = false;         // why the tester cannot ping was logged
 };
 
 }  // namespace quenda

@@ -85,13 +85,14 @@ class FakeRelayHooks final : public RelayHooks {
     void ServersChanged() override { ++listViews; }
     bool UpdateEntryDataNameserver(std::string_view datagram) override {
         offered.emplace_back(datagram);
-        return editorTakes;
+        return editor ? editor(datagram) : editorTakes;
     }
     void ShowCriticalError(const std::string& title, const std::string& text) override {
         criticalErrors.emplace_back(title, text);
     }
 
-    std::function<void()> onPump;  // a nested event to run at the next message pump
+    std::function<void()> onPump;                  // a nested event to run at the next message pump
+    std::function<bool(std::string_view)> editor;  // the host entry editor; else editorTakes
     int pumps = 0;
     int listViews = 0;
     bool editorTakes = false;
