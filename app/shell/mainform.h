@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "app/shell/log_window.h"
 #include "app/shell/session.h"
 #include "platform/ui/message_service.h"
 
@@ -61,6 +62,12 @@ class MainformWindow {
     virtual void FocusTabControl() = 0;
     // Hides the tray icon, then unloads the other windows in their order.
     virtual void UnloadOtherWindows() = 0;
+    // The "Configure Log" dialog, modal.
+    virtual void OpenLogSettings() {}
+    // Opens the separate log window, or closes it while it is shown.
+    virtual void ToggleLogWindow() {}
+    // The main window's and the screen's sizes, for the separate log window's defaults.
+    virtual WindowRoom LogWindowRoom() { return {}; }
 };
 
 // Opens addresses in the desktop's default programs (the browser for web pages and help).
@@ -85,13 +92,18 @@ struct MainformLinks {
 class Mainform {
   public:
     Mainform(Session& session, MessageService& messages, Desktop* desktop, MainformLinks links)
-        : session_(session), messages_(messages), desktop_(desktop), links_(std::move(links)) {}
+        : session_(session),
+          messages_(messages),
+          desktop_(desktop),
+          links_(std::move(links)),
+          logWindow_(session, [this] { LogWindowChanged(); }) {}
 
     // The window the form drives; nullptr runs without one.
     void SetWindow(MainformWindow* window) { window_ = window; }
 
-    // The session's start-up; then tab 0 is laid out and the window shown, or kept hidden
-    // when "Startup in System Tray" is ticked. A failed start sets the quit flag.
+    // The session's start-up; then the separate log window's geometry defaults are applied,
+    // tab 0 is laid out and the window shown, or kept hidden when "Startup in System Tray" is
+    // ticked. A failed start sets the quit flag.
     StartOutcome Load();
 
     // Every 2 s: unloads once a quit was asked for; otherwise the periodic chores (the server
@@ -143,6 +155,11 @@ class Mainform {
     void CacheBoxClicked(bool ticked) { session_.SetCacheDisabled(ticked); }
     void TrayBoxClicked(bool ticked) { session_.SetStartupInTray(ticked); }
 
+    // The separate log window's state, which its widgets report to.
+    LogWindowForm& LogWindow() { return logWindow_; }
+    // Where the form's dialogs ask their questions.
+    MessageService& Messages() { return messages_; }
+
     int CurrentTab() const { return currentTab_; }
     bool WindowHidden() const { return windowHidden_; }
     const std::string& StatusText() const { return lastStatus_; }
@@ -164,6 +181,8 @@ class Mainform {
   private:
     void Unload();
     void PutWindowAway();
+    // The b3 text on the status line follows the separate window being opened or closed.
+    void LogWindowChanged();
 
     Session& session_;
     MessageService& messages_;
@@ -171,6 +190,7 @@ class Mainform {
     MainformLinks links_;
     MainformWindow* window_ = nullptr;
     std::function<void()> unload_;
+    LogWindowForm logWindow_;
 
     bool quit_ = false;
     bool windowHidden_ = false;
