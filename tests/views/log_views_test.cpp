@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QTimer>
 
 #include "app/views/log_settings_dialog.h"
@@ -151,6 +152,7 @@ TEST_F(LogViewsTest, TheSeparateWindowFollowsTheLogAndReopensWhereAndHowItWasClo
 
     auto* text1 = Child<QPlainTextEdit>(logWindow, "Text1");
     auto* text5 = Find<QPlainTextEdit>("Text5");
+    text1->moveCursor(QTextCursor::Start);  // every new line takes the caret to the end
     for (int i = 0; i < 300; ++i) session->Log().WriteLog("line " + std::to_string(i), 1);
     EXPECT_EQ(text1->toPlainText(), text5->toPlainText());
     EXPECT_TRUE(text1->toPlainText().endsWith(QStringLiteral(" line 299")));

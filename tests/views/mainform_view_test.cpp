@@ -9,7 +9,9 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
+#include <QTextCursor>
 
 #include "app/views/panel3d.h"
 #include "tests/support/dns_builder.h"
@@ -167,6 +169,14 @@ TEST_F(WidgetTest, TheLogBoxFollowsTheSessionsLogThroughItsTrims) {
     expected.remove(QLatin1Char('\r'));
     expected.chop(1);  // the last line end
     EXPECT_EQ(text5->toPlainText(), expected);
+    // Selected, the tab shows the newest lines, wherever the caret was left.
+    text5->moveCursor(QTextCursor::Start);
+    Find<QTabWidget>("SSTab1")->setCurrentIndex(kLogTab);
+    QTest::qWait(20);
+    EXPECT_TRUE(text5->textCursor().atEnd());
+    QScrollBar* scroll = text5->verticalScrollBar();
+    EXPECT_GT(scroll->maximum(), 0);
+    EXPECT_EQ(scroll->value(), scroll->maximum());
     QTest::mouseClick(Find<QTabWidget>("SSTab1"), Qt::LeftButton);
     form->TabSelected(kLogTab);
     form->ButtonClicked(1);  // "&Clear"
