@@ -1,4 +1,4 @@
-// The log box's text box: lines appended and dropped one at a time.
+// The log box's text box: lines appended and dropped a batch at a time.
 #include "app/views/log_text.h"
 
 #include <QFontDatabase>
@@ -24,11 +24,15 @@ LogText::LogText(QWidget* parent) : QPlainTextEdit(parent) {
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // The caret shows where the newest line is, also in a read-only box.
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    batch_.setSingleShot(true);
+    batch_.setInterval(kLogTextBatchMs);
+    connect(&batch_, &QTimer::timeout, this, &LogText::Flush);
 }
 
 void LogText::SetBox(const std::string& box) {
     Clear();
     Append(0, box);
+    Flush();
 }
 
 void LogText::Append(size_t trimmed, const std::string& line) {
@@ -37,7 +41,12 @@ void LogText::Append(size_t trimmed, const std::string& line) {
     while (trimmed > 0 && !lines_.empty() && lines_.front() <= trimmed) {
         trimmed -= lines_.front();
         lines_.pop_front();
-        RemoveFirstLine();
+        if (shownLines_ > 0) {
+            --shownLines_;
+            ++dropShown_;
+        } else {
+            waiting_.pop_front();
+        }
     }
     if (trimmed > 0) Clear();  // out of step: start again from what comes now
     std::string_view rest = line;
@@ -45,27 +54,49 @@ void LogText::Append(size_t trimmed, const std::string& line) {
         const size_t end = rest.find('\n');
         const size_t length = end == std::string_view::npos ? rest.size() : end + 1;
         lines_.push_back(length);
-        appendPlainText(Shown(rest.substr(0, length)));
+        waiting_.push_back(Shown(rest.substr(0, length)));
         rest.remove_prefix(length);
     }
+    if (!batch_.isActive()) batch_.start();
+}
+
+void LogText::Flush() {
+    batch_.stop();
+    if (dropShown_ > 0) RemoveFirstLines(dropShown_);
+    dropShown_ = 0;
+    if (!waiting_.empty()) {
+        // One append for the batch: it starts a new line itself, the rest are joined here.
+        QString text;
+        for (const QString& waiting : waiting_) text.append(waiting).append(QLatin1Char('\n'));
+        text.chop(1);
+        appendPlainText(text);
+        shownLines_ += static_cast<int>(waiting_.size());
+        waiting_.clear();
+    }
+    if (followNewest_) moveCursor(QTextCursor::End);
 }
 
 void LogText::Clear() {
     lines_.clear();
+    waiting_.clear();
+    shownLines_ = 0;
+    dropShown_ = 0;
+    batch_.stop();
     clear();
 }
 
 void LogText::ShowNewest() {
+    Flush();
     moveCursor(QTextCursor::End);
 }
 
-void LogText::RemoveFirstLine() {
-    if (document()->blockCount() <= 1) {
+void LogText::RemoveFirstLines(int count) {
+    if (count >= document()->blockCount()) {
         clear();
         return;
     }
     QTextCursor cursor(document()->firstBlock());
-    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, count);
     cursor.removeSelectedText();
 }
 

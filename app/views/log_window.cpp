@@ -37,6 +37,7 @@ LogWindowView::LogWindowView(Session& session, LogWindowForm& form)
     text1_ = new LogText(this);
     text1_->setObjectName(QStringLiteral("Text1"));
     text1_->setAccessibleName(QStringLiteral("Quenda log"));
+    text1_->SetFollowNewest(true);
     close_ = new Button3D(this);
     close_->setObjectName(QStringLiteral("CloseButton"));
     close_->setText(QStringLiteral("&Close"));
@@ -83,7 +84,6 @@ void LogWindowView::Open() {
 
 void LogWindowView::LogLineAppended(size_t trimmed, const std::string& line) {
     text1_->Append(trimmed, line);
-    text1_->ShowNewest();
 }
 
 void LogWindowView::LogCleared() {

@@ -154,8 +154,10 @@ TEST_F(LogViewsTest, TheSeparateWindowFollowsTheLogAndReopensWhereAndHowItWasClo
     auto* text5 = Find<QPlainTextEdit>("Text5");
     text1->moveCursor(QTextCursor::Start);  // every new line takes the caret to the end
     for (int i = 0; i < 300; ++i) session->Log().WriteLog("line " + std::to_string(i), 1);
-    EXPECT_EQ(text1->toPlainText(), text5->toPlainText());
-    EXPECT_TRUE(text1->toPlainText().endsWith(QStringLiteral(" line 299")));
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return text1->toPlainText().endsWith(QStringLiteral(" line 299")) &&
+               text1->toPlainText() == text5->toPlainText();
+    }));
     EXPECT_TRUE(text1->textCursor().atEnd());
     QEvent enter(QEvent::Enter);
     QCoreApplication::sendEvent(Child(logWindow, "CloseButton"), &enter);
