@@ -16,6 +16,7 @@ namespace {
 QFrame* MakeLine(const char* name, QPalette::ColorRole colour, QWidget* parent) {
     auto* line = new QFrame(parent);
     line->setObjectName(QLatin1String(name));
+    line->setAccessibleName(QStringLiteral("Separator"));
     line->setFrameShape(QFrame::NoFrame);
     line->setAutoFillBackground(true);
     line->setBackgroundRole(colour);

@@ -1,5 +1,6 @@
 // The Log tab's windows under the offscreen platform: "Configure Log" and its answers, and
 // the separate log window, its text, its closing and the geometry it keeps.
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -192,12 +193,22 @@ TEST_F(LogViewsTest, TheSeparateWindowFollowsTheLogAndReopensWhereAndHowItWasClo
     logWindow = ShownLogWindow();
     ASSERT_NE(logWindow, nullptr);
     EXPECT_TRUE(logWindow->isMaximized());
-    // Its own close box closes it as well; the settings keep the place.
+    // Its own close box closes it as well.
     logWindow->close();
     EXPECT_FALSE(form->LogWindow().Shown());
-    ASSERT_TRUE(session->SaveAllSettings());
-    EXPECT_EQ(Saved("LOG_WINDOWX"), "70");
-    EXPECT_EQ(Saved("LOG_WINDOWH"), "300");
+    QTest::mouseClick(b3, Qt::LeftButton);
+    logWindow = ShownLogWindow();
+    ASSERT_NE(logWindow, nullptr);
+    logWindow->showNormal();
+    logWindow->move(90, 100);
+
+    // Quitting closes it first, so the place it had is saved.
+    window->findChild<QAction*>("mnuQuit")->trigger();
+    EXPECT_EQ(ended, 1);
+    EXPECT_FALSE(form->LogWindow().Shown());
+    EXPECT_EQ(Saved("LOG_WINDOWX"), "90");
+    EXPECT_EQ(Saved("LOG_WINDOWY"), "100");
+    EXPECT_EQ(Saved("LOG_WINDOWW"), "500");
 }
 
 }  // namespace
