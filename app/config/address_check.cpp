@@ -45,4 +45,9 @@ std::string ValidateAddress(std::string_view text, const LocalAddresses& local) 
     return "";
 }
 
+bool IsValidServer(const NameServerList& servers, int position, const LocalAddresses& local) {
+    if (position < 0 || position >= kNameServerPositions) return false;
+    return ValidateAddress(servers[position].address, local).empty();
+}
+
 }  // namespace quenda

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/config/name_server_list.h"
+
 namespace quenda {
 
 // Up to 16 dotted IPv4 addresses of this host; 127.0.0.1 and 255.255.255.255 always first.
@@ -43,5 +45,9 @@ bool SameAddress(std::string_view a, std::string_view b);
 // and dots, 7 to 15 characters, four dot-separated parts of at most 255 (an empty part counts
 // as 0, text after the fourth part is not looked at), and not one of this host's addresses.
 std::string ValidateAddress(std::string_view text, const LocalAddresses& local);
+
+// True when the address of the position passes ValidateAddress; an empty position, or one
+// outside 0 to 15, is not a valid server.
+bool IsValidServer(const NameServerList& servers, int position, const LocalAddresses& local);
 
 }  // namespace quenda

@@ -202,9 +202,14 @@ void Mainform::TabUpdate() {
     window_->FocusTabControl();
 }
 
+int Mainform::HelpContext() const {
+    return helpContext_ >= 0 ? helpContext_ : HelpContextOf(currentTab_);
+}
+
 void Mainform::TabSelected(int tab) {
     if (tab < 0 || tab >= kTabCount) return;
     currentTab_ = tab;
+    helpContext_ = -1;
     TabUpdate();
 }
 
@@ -216,6 +221,7 @@ void Mainform::ButtonClicked(int button) {
             if (currentTab_ == kLogTab) session_.ClearLog();
             break;
         case 2:
+            if (currentTab_ == kServerTab && window_ != nullptr) window_->OpenTester();
             if (currentTab_ == kLogTab && window_ != nullptr) window_->OpenLogSettings();
             break;
         case 3:

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "app/shell/help_host.h"
 #include "app/shell/log_window.h"
 #include "app/shell/session.h"
 #include "platform/ui/message_service.h"
@@ -62,6 +63,8 @@ class MainformWindow {
     virtual void FocusTabControl() = 0;
     // Hides the tray icon, then unloads the other windows in their order.
     virtual void UnloadOtherWindows() = 0;
+    // Shows the name-server tester modally; returns when it is closed.
+    virtual void OpenTester() = 0;
     // The "Configure Log" dialog, modal.
     virtual void OpenLogSettings() {}
     // Opens the separate log window, or closes it while it is shown.
@@ -89,7 +92,7 @@ struct MainformLinks {
     std::string webAddress;     // the maker's web page
 };
 
-class Mainform {
+class Mainform final : public HelpHost {
   public:
     Mainform(Session& session, MessageService& messages, Desktop* desktop, MainformLinks links)
         : session_(session),
@@ -147,8 +150,8 @@ class Mainform {
     void FileExit();
     // "E&xit": asks, and quits on OK.
     void QuitQuestion();
-    // F1, "H&elp!" and "Help (F1)": the help page of the current tab (the index while hidden).
-    void OpenHelp();
+    // F1, "H&elp!" and "Help (F1)": the help page of the current tab (the index while hidden)
+    // or of the dialog that set its own.
     // The link label and "Morvale &Webpage".
     void OpenWebPage();
     // The check boxes of the System tab, clicked.
@@ -157,13 +160,19 @@ class Mainform {
 
     // The separate log window's state, which its widgets report to.
     LogWindowForm& LogWindow() { return logWindow_; }
-    // Where the form's dialogs ask their questions.
-    MessageService& Messages() { return messages_; }
 
     int CurrentTab() const { return currentTab_; }
     bool WindowHidden() const { return windowHidden_; }
     const std::string& StatusText() const { return lastStatus_; }
-    int HelpContext() const { return HelpContextOf(currentTab_); }
+    // The help page F1 opens: the current tab's, unless a dialog set its own.
+    int HelpContext() const override;
+    // A dialog's help context, until the dialog sets another or a tab is picked; the tab's
+    // own context follows the tab again.
+    void SetHelpContext(int context) override {
+        helpContext_ = context == HelpContextOf(currentTab_) ? -1 : context;
+    }
+    void OpenHelp() override;
+    MessageService& Messages() const { return messages_; }
     const std::string& WebAddress() const { return links_.webAddress; }
 
     // The layout of b1 to b4 on a tab; hidden on tab 5 and for any button outside 1 to 4.
@@ -198,6 +207,7 @@ class Mainform {
     int savedTab_ = kSystemTab;
     std::string lastStatus_;
     int16_t sweepTicks_ = 0;
+    int helpContext_ = -1;  // set by a dialog; -1 follows the tab
 };
 
 }  // namespace quenda

@@ -19,6 +19,7 @@
 #include "app/shell/show_request.h"
 #include "app/shell/tcp_dispatch_controls.h"
 #include "app/shell/udp_port_control.h"
+#include "controls/icmpport/icmpport_interface.h"
 #include "controls/tray/pindletray_interface.h"
 #include "platform/registry/registry.h"
 #include "platform/tick/tick.h"
@@ -83,14 +84,18 @@ int RunProgram(const CommandLine& line, int argc, char** argv, FrontEnd* frontEn
         return Fail("cannot create the UDPPort control from " + libraryDirectory +
                     "libtarnel.so (error " + std::to_string(created & 0xFFFF) + ")");
     }
-    // The tray control is created by the main window; its library is registered here, on first
-    // start, like Tarnel's.
+    // The tray control is created by the main window and the ICMP control by the name-server
+    // tester; their libraries are registered here, on first start, like Tarnel's.
     ControlMessages controlMessages(messages);
-    const std::string trayLibrary = libraryDirectory + kPindleTrayLibraryName;
-    const HRESULT trayRegistered = RegisterBundledLibrary(kPindleTrayProgId, trayLibrary);
-    if (FAILED(trayRegistered)) {
-        std::fprintf(stderr, "quenda: cannot register %s (error %d)\n", trayLibrary.c_str(),
-                     static_cast<int>(trayRegistered & 0xFFFF));
+    const std::pair<LPCOLESTR, const char*> bundled[] = {
+        {kPindleTrayProgId, kPindleTrayLibraryName}, {kIcmpPortProgId, kIcmpPortLibraryName}};
+    for (const auto& [progId, name] : bundled) {
+        const std::string library = libraryDirectory + name;
+        const HRESULT registered = RegisterBundledLibrary(progId, library);
+        if (FAILED(registered)) {
+            std::fprintf(stderr, "quenda: cannot register %s (error %d)\n", library.c_str(),
+                         static_cast<int>(registered & 0xFFFF));
+        }
     }
     TcpDispatchControls tcp;
     tcp.ListenOn(line.listen);

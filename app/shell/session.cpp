@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/config/seed_import.h"
+#include "app/relay/counter_math.h"
 #include "app/relay/number_text.h"
 
 namespace quenda {
@@ -101,7 +102,7 @@ void Session::LogNameServers() {
     log_.WriteLog("INIT: Add DNS server: ", 2);
     for (int n = 0; n < kUsedNameServers; ++n) {
         const NameServer& server = servers_[n];
-        if (!ValidateAddress(server.address, local_).empty()) continue;
+        if (!quenda::IsValidServer(servers_, n, local_)) continue;
         const char* marker = server.enabled ? "     * " : "       ";
         log_.WriteLog(marker + server.address + " / " + server.description, 2);
     }
@@ -184,7 +185,37 @@ void Session::SetStartupInTray(bool inTray) {
 void Session::EnableServer(int position, bool enabled) {
     if (position < 0 || position >= kUsedNameServers) return;
     servers_[position].enabled = enabled;
-    RefreshServers();
+}
+
+bool Session::IsValidServer(int position) const {
+    return position >= 0 && position < kUsedNameServers &&
+           quenda::IsValidServer(servers_, position, local_);
+}
+
+void Session::SetServerAddress(int position, const std::string& address) {
+    if (position < 0 || position >= kUsedNameServers) return;
+    servers_[position].address = address;
+}
+
+void Session::ClearServer(int position) {
+    if (position < 0 || position >= kUsedNameServers) return;
+    NameServer& server = servers_[position];
+    server.address.clear();
+    server.description.clear();
+    server.enabled = false;
+    // Counts read from a hand-edited file need not add up: a total that would leave 16 bits
+    // stays as it is.
+    AddIfFits(servers_.NDNS, -int64_t{server.WINNING});
+    server.WINNING = 0;
+}
+
+void Session::SetServerDescription(int position, const std::string& description) {
+    if (position < 0 || position >= kUsedNameServers) return;
+    servers_[position].description = description;
+}
+
+bool Session::SaveNameServers() {
+    return settings_.SaveNameServers();
 }
 
 void Session::ClearCacheStatistics() {

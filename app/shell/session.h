@@ -128,6 +128,8 @@ class Session final : private RelayHooks, private StatisticsView, private LogDis
     const std::string& LogCaption() const { return log_.LogCaption(); }
     const std::string& ProgramVersion() const { return parts_.programVersion; }
     const ProgramPaths& Paths() const { return parts_.paths; }
+    // Where every window's message boxes and questions go.
+    MessageService& Messages() { return parts_.messages; }
 
     // The log every part reports through.
     EventLog& Log() { return log_; }
@@ -141,7 +143,18 @@ class Session final : private RelayHooks, private StatisticsView, private LogDis
     void SetCacheDisabled(bool disabled);
     // The "Startup in System Tray" box; read at the next start.
     void SetStartupInTray(bool inTray);
+    // The enabled flag of position 0 to 9; the table is not redrawn for it.
     void EnableServer(int position, bool enabled);
+    // True when position 0 to 9 holds an address that passes the address check.
+    bool IsValidServer(int position) const;
+    // Stores an address already checked by the caller at position 0 to 9.
+    void SetServerAddress(int position, const std::string& address);
+    // Empties position 0 to 9: no address, no description, disabled, and its first answers
+    // taken off the total. Not written to the file until the next save.
+    void ClearServer(int position);
+    void SetServerDescription(int position, const std::string& description);
+    // Writes the name-server sections of the settings file; false when it could not.
+    bool SaveNameServers();
     // Clears the request counters (waiting requests stay counted) and redraws the panel.
     void ClearCacheStatistics();
     // Clears every server's first answers, reply times and responded flag.

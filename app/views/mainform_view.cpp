@@ -18,13 +18,19 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include "app/shell/icmp_port_control.h"
+#include "app/shell/program_paths.h"
+#include "app/shell/random_message_ids.h"
+#include "app/shell/udp_port_control.h"
 #include "app/views/button3d.h"
 #include "app/views/log_page.h"
 #include "app/views/log_settings_dialog.h"
 #include "app/views/log_window.h"
 #include "app/views/panel3d.h"
 #include "app/views/pictures.h"
+#include "app/views/server_page.h"
 #include "app/views/tabbed_dialog.h"
+#include "app/views/tester_dialog.h"
 
 namespace quenda {
 namespace {
@@ -187,12 +193,8 @@ QWidget* MainformView::MakeSystemPage() {
 }
 
 QWidget* MainformView::MakeServerPage() {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    auto* frame = new QGroupBox(QStringLiteral("Name Server:"));
-    frame->setObjectName(QStringLiteral("tabelle"));
-    layout->addWidget(frame, 1);
-    return page;
+    serverPage_ = new ServerPage(session_, form_);
+    return serverPage_;
 }
 
 QWidget* MainformView::MakeLogPage() {
@@ -324,6 +326,10 @@ void MainformView::StatusForWidget(QWidget* widget) {
             form_.ShowStatus(text);
             return;
         }
+        if (const std::optional<std::string> text = serverPage_->StatusText(name)) {
+            form_.ShowStatus(*text);
+            return;
+        }
     }
     // The background, the tab strip and the status line clear the line.
     form_.ShowStatus(" ");
@@ -416,6 +422,42 @@ void MainformView::ToggleLogWindow() {
 WindowRoom MainformView::LogWindowRoom() {
     const QRect screen = this->screen()->availableGeometry();
     return {width(), height(), screen.width(), screen.height()};
+}
+
+void MainformView::OpenTester() {
+    // The controls live as long as the dialog; their libraries are where the program's are.
+    const std::string libraries = LoadedLibraryDirectory("libquenda_winmsg.so");
+    HRESULT created = S_OK;
+    std::unique_ptr<UdpPortControl> tudp =
+        UdpPortControl::Create(libraries + "libtarnel.so", &created);
+    if (!tudp) {
+        session_.Log().WriteLog("Name server test: the UDPPort control cannot be created (error " +
+                                    std::to_string(created & 0xFFFF) + ")",
+                                2);
+    }
+    std::unique_ptr<IcmpPortControl> icmpPort1 =
+        IcmpPortControl::Create(libraries + kIcmpPortLibraryName);
+    SystemClock clock;
+    RandomMessageIds random;
+    TesterForm tester({session_.Servers(), session_.Local(), tudp.get(), icmpPort1.get(),
+                       form_.Messages(), session_.Log(), clock, random, form_, pingRefusalLogged_});
+    TesterDialog dialog(tester, this);
+    if (tudp) {
+        tudp->SetDataInHandler([&](std::string_view datagram, const std::string&, uint16_t) {
+            tester.LookupDataIn(datagram);
+            dialog.Refresh();
+        });
+    }
+    if (icmpPort1) {
+        icmpPort1->SetDataInHandler(
+            [&](int type, int code, std::string_view data, bool, const std::string&) {
+                tester.PingDataIn(type, code, data);
+                dialog.Refresh();
+            });
+    }
+    dialog.Run();
+    if (tudp) tudp->SetDataInHandler({});
+    if (icmpPort1) icmpPort1->SetDataInHandler({});
 }
 
 void MainformView::ShareChanged(ShareBar bar, int percent) {

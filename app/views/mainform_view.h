@@ -27,6 +27,7 @@ class LogPage;
 class LogSettingsDialog;
 class LogWindowView;
 class Panel3D;
+class ServerPage;
 class TabbedDialog;
 
 class MainformView final : public QMainWindow, public MainformWindow, public SessionObserver {
@@ -60,6 +61,7 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     void SetTrayItems(bool showEnabled, bool hideEnabled) override;
     void FocusTabControl() override;
     void UnloadOtherWindows() override;
+    void OpenTester() override;
     void OpenLogSettings() override;
     void ToggleLogWindow() override;
     WindowRoom LogWindowRoom() override;
@@ -92,6 +94,7 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     Session& session_;
     Mainform& form_;
     TabbedDialog* tabs_ = nullptr;
+    ServerPage* serverPage_ = nullptr;
     std::array<Button3D*, 7> buttons_{};
     std::array<Panel3D*, 3> bars_{};
     Panel3D* waiting_ = nullptr;
@@ -108,6 +111,7 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     QAction* sHide_ = nullptr;
     std::function<void(UnloadReason)> unload_;
     std::unique_ptr<MainformTray> tray_;
+    bool pingRefusalLogged_ = false;  // why the tester cannot ping was logged
 };
 
 }  // namespace quenda

@@ -18,11 +18,11 @@ namespace {
 
 struct PictureName {
     const char* name;
-    const char* themeName;  // freedesktop icon naming
+    const char* themeName;  // freedesktop icon naming; "" for our own drawing only
     const char* fallback;   // bundled drawing
 };
 
-constexpr std::array<PictureName, 12> kPictures = {{
+constexpr std::array<PictureName, 14> kPictures = {{
     {"IClear", "edit-clear", ":/quenda/icons/clear.svg"},
     {"IRefresh", "view-refresh", ":/quenda/icons/refresh.svg"},
     {"ITest", "system-search", ":/quenda/icons/test.svg"},
@@ -35,6 +35,8 @@ constexpr std::array<PictureName, 12> kPictures = {{
     {"IHelp", "help-contents", ":/quenda/icons/help.svg"},
     {"IHide", "go-down", ":/quenda/icons/hide.svg"},
     {"IExit", "application-exit", ":/quenda/icons/exit.svg"},
+    {"okay", "", ":/quenda/icons/okay.svg"},
+    {"Sleeping", "", ":/quenda/icons/sleeping.svg"},
 }};
 
 }  // namespace
@@ -43,6 +45,7 @@ QIcon Picture(const QString& name) {
     LoadBundledPictures();
     for (const PictureName& picture : kPictures) {
         if (name == QLatin1String(picture.name)) {
+            if (*picture.themeName == '\0') return QIcon(QLatin1String(picture.fallback));
             return QIcon::fromTheme(QLatin1String(picture.themeName),
                                     QIcon(QLatin1String(picture.fallback)));
         }

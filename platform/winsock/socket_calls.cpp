@@ -87,12 +87,23 @@ SOCKET Socket(int af, int type, int protocol) {
         return INVALID_SOCKET;
     }
     int fd = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
+    bool echoSocket = false;
+    if (fd < 0 && type == WS_SOCK_RAW && protocol == WS_IPPROTO_ICMP &&
+        (errno == EPERM || errno == EACCES)) {
+        // Raw sockets need root or CAP_NET_RAW; most systems let every user ping through a
+        // datagram ICMP socket instead (net.ipv4.ping_group_range).
+        const int refused = errno;
+        fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+        echoSocket = fd >= 0;
+        if (!echoSocket) errno = refused;
+    }
     if (fd < 0) {
         // A raw socket without the privilege for it reads as WSAEACCES, as on Windows.
         Fail(WinsockErrorFromErrno(errno));
         return INVALID_SOCKET;
     }
     SocketState& state = AddSocket(fd, type);
+    state.echoSocket = echoSocket;
     state.defaultReceiveBuffer = BufferSize(fd, SO_RCVBUF);
     state.defaultSendBuffer = BufferSize(fd, SO_SNDBUF);
     return HandleOf(state);
@@ -235,6 +246,50 @@ namespace {
 // The largest datagram a read-ahead must hold: an IPv4 packet, header included.
 constexpr size_t kLargestDatagram = 65536;
 
+constexpr uint8_t kEchoReply = 0;
+constexpr uint8_t kEchoRequest = 8;
+constexpr size_t kEchoHeaderSize = 8;  // type, code, checksum, identifier, sequence
+constexpr size_t kEchoIdentifierOffset = 4;
+
+uint16_t ReadWord(const char* bytes) {
+    return static_cast<uint16_t>(static_cast<uint8_t>(bytes[0]) << 8 |
+                                 static_cast<uint8_t>(bytes[1]));
+}
+
+void WriteWord(char* bytes, uint16_t word) {
+    bytes[0] = static_cast<char>(word >> 8);
+    bytes[1] = static_cast<char>(word & 0xFF);
+}
+
+// A ping socket's kernel puts its own identifier into every echo request and hands over only
+// the replies carrying it: the reply gets back the identifier the caller sent, its checksum
+// adjusted to match (RFC 1624), so the caller reads what a raw socket would have shown it, a
+// damaged checksum still damaged. Nothing else is touched; a ping socket gives no IPv4 header.
+void RestoreEchoIdentifier(const SocketState& state, char* message, size_t length) {
+    if (!state.echoSocket || !state.echoIdentifierSent || length < kEchoHeaderSize ||
+        static_cast<uint8_t>(message[0]) != kEchoReply) {
+        return;
+    }
+    const uint16_t kernels = ReadWord(message + kEchoIdentifierOffset);
+    uint32_t sum = static_cast<uint16_t>(~ReadWord(message + 2));
+    sum += static_cast<uint16_t>(~kernels);
+    sum += state.echoIdentifier;
+    sum = (sum >> 16) + (sum & 0xFFFF);
+    sum = (sum >> 16) + (sum & 0xFFFF);
+    WriteWord(message + 2, static_cast<uint16_t>(~sum));
+    WriteWord(message + kEchoIdentifierOffset, state.echoIdentifier);
+}
+
+// Notes the identifier of an echo request about to leave a ping socket.
+void NoteEchoRequest(SocketState& state, const char* message, int length) {
+    if (!state.echoSocket || length < static_cast<int>(kEchoHeaderSize) ||
+        static_cast<uint8_t>(message[0]) != kEchoRequest) {
+        return;
+    }
+    state.echoIdentifier = ReadWord(message + kEchoIdentifierOffset);
+    state.echoIdentifierSent = true;
+}
+
 void ReportSender(const sockaddr_in& peer, WS_sockaddr* from, int* fromlen) {
     if (from == nullptr) return;
     ToWinsockAddress(peer, from);
@@ -334,7 +389,11 @@ int ReceiveDatagram(SocketState& state, char* buf, int len, WS_sockaddr* from, i
         // Kept with the datagram: it is answered from this address only once it is handed over.
         ahead.to = DestinationOf(messages[1].msg_hdr);
     }
-    if (got >= 1) RememberDestination(state, peers[0], messages[0].msg_hdr);
+    if (got >= 1) {
+        RememberDestination(state, peers[0], messages[0].msg_hdr);
+        RestoreEchoIdentifier(state, buf, std::min<size_t>(messages[0].msg_len, len));
+    }
+    if (got == 2) RestoreEchoIdentifier(state, ahead.bytes.data(), ahead.length);
     ahead.drained = got == 1;
     RearmRead(state);  // Winsock re-enables FD_READ with every receive call
     if (got < 0) return FailWithErrno(err, state);
@@ -382,6 +441,7 @@ int RecvFrom(SOCKET s, char* buf, int len, int flags, WS_sockaddr* from, int* fr
     RearmRead(*state);  // Winsock re-enables FD_READ with every receive call
     if (received < 0) return FailWithErrno(err, *state);
     if ((flags & WS_MSG_PEEK) == 0) RememberDestination(*state, peer, message);
+    RestoreEchoIdentifier(*state, buf, std::min(static_cast<size_t>(received), part.iov_len));
     if (message.msg_namelen >= sizeof(sockaddr_in)) ReportSender(peer, from, fromlen);
     // The buffer holds the first part; the rest of the datagram is gone, as on Windows.
     if (state->type != WS_SOCK_STREAM && (message.msg_flags & MSG_TRUNC) != 0) {
@@ -418,6 +478,7 @@ int SendTo(SOCKET s, const char* buf, int len, int flags, const WS_sockaddr* to,
         target = reinterpret_cast<const sockaddr*>(&address);
         targetLength = sizeof address;
     }
+    NoteEchoRequest(*state, buf, len);
     ssize_t sent = 0;
     const bool answered = target != nullptr && state->type == WS_SOCK_DGRAM &&
                           SendFromItsDestination(*state, buf, len, linuxFlags, address, &sent);

@@ -45,6 +45,9 @@ struct SocketState {
     std::unique_ptr<SocketWatch> writeWatch;  // FD_WRITE
     std::unique_ptr<ReadAhead> readAhead;     // datagram and raw sockets, from the first receive
     std::unique_ptr<ReplySources> replySources;  // datagram sockets bound to every address
+    bool echoSocket = false;          // a raw ICMP socket played by an unprivileged ping socket
+    uint16_t echoIdentifier = 0;      // of the last echo request sent, as its two bytes read
+    bool echoIdentifierSent = false;  // echoIdentifier holds one
 };
 
 // Whether a datagram waits in the socket's read-ahead.

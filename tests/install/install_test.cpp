@@ -103,11 +103,13 @@ TEST_F(InstallTest, TheInstalledTreeRunsWhereverItIs) {
     EXPECT_EQ(*reply,
               quad9.ReplyTo(Query("installed.example", 1, 0x4242), FakeUpstream::Mode::kAnswer));
 
-    // Its own copy of the component library is registered, never the build tree's.
+    // Its own copies of the component libraries are registered, never the build tree's.
     const std::string registry = ReadFile(home + "/registry");
-    const std::string ownLibrary = std::filesystem::canonical(QUENDA_MOVED_PREFIX).string() +
-                                   "/" QUENDA_LIBDIR "/libtarnel.so";
-    EXPECT_NE(registry.find(ownLibrary), std::string::npos) << registry;
+    for (const char* library : {"libtarnel.so", "libpellin.so", "libpindletray2.so"}) {
+        const std::string ownLibrary = std::filesystem::canonical(QUENDA_MOVED_PREFIX).string() +
+                                       "/" QUENDA_LIBDIR "/" + library;
+        EXPECT_NE(registry.find(ownLibrary), std::string::npos) << library << "\n" << registry;
+    }
     EXPECT_EQ(registry.find(QUENDA_BUILD_DIR "/lib/"), std::string::npos) << registry;
 
     EXPECT_EQ(quenda.Stop(SIGTERM), 0);

@@ -39,6 +39,7 @@ struct FakeWindow final : MainformWindow {
     }
     void FocusTabControl() override { ++focus; }
     void UnloadOtherWindows() override { ++unloads; }
+    void OpenTester() override { ++testers; }
     void OpenLogSettings() override { ++logSettings; }
     void ToggleLogWindow() override { ++logWindowToggles; }
     WindowRoom LogWindowRoom() override { return room; }
@@ -48,7 +49,7 @@ struct FakeWindow final : MainformWindow {
     bool cacheBox = false, trayBox = false;
     bool visible = false, minimised = false, trayIcon = true;
     bool showEnabled = false, hideEnabled = false;
-    int shows = 0, focus = 0, unloads = 0;
+    int shows = 0, focus = 0, unloads = 0, testers = 0;
     int logSettings = 0, logWindowToggles = 0;
     WindowRoom room{600, 440, 1280, 800};
     MainformTray* tray = nullptr;  // answers TrayIconShown when set
@@ -379,17 +380,26 @@ TEST_F(MainformTest, AFailedStartQuitsWithoutSaving) {
     EXPECT_FALSE(std::filesystem::exists(Ini()));
 }
 
-TEST_F(MainformTest, HelpOpensThePageOfTheTabAndTheIndexWhileHidden) {
+TEST_F(MainformTest, HelpOpensThePageOfTheTabOrOfTheTesterAndTheIndexWhileHidden) {
     Start();
     form->ButtonClicked(5);
+    form->ButtonClicked(2);  // no "&Test" on the System tab
     form->TabSelected(kServerTab);
     form->OpenHelp();
+    form->ButtonClicked(2);
+    EXPECT_EQ(window.testers, 1);
+    // The tester sets its own context while open and gives back the one it found.
+    const int saved = form->HelpContext();
+    form->SetHelpContext(kHelpTester);
+    form->OpenHelp();
+    form->SetHelpContext(saved);
     form->ShowHide();
     form->OpenHelp();
     form->OpenWebPage();
     EXPECT_EQ(desktop.opened,
               (std::vector<std::string>{"file:///usr/share/quenda/help/system.html",
                                         "file:///usr/share/quenda/help/servers.html",
+                                        "file:///usr/share/quenda/help/tester.html",
                                         "file:///usr/share/quenda/help/index.html",
                                         "https://x.invalid/"}));
     EXPECT_EQ(Mainform::HelpPage(kHelpTester), "tester.html");

@@ -167,5 +167,49 @@ TEST_F(DesktopTest, ADisplayThatDoesNotAnswerRunsHeadlessInsteadOfFailing) {
     EXPECT_EQ(quenda.Stop(SIGTERM), 0);
 }
 
+TEST_F(DesktopTest, ServerTabShowsItsTableAndAsksToCorrectABadAddress) {
+    dir.WriteFile("QUENDA.INI",
+                  "[N_SERVERS]\nNDNS=12\n[NAMESERVER]\n"
+                  "DNS_0_NAME=127.0.0.2\nDNS_0_DESC=fake upstream\nDNS_0_ENABLED=Yes\n"
+                  "DNS_0_WINNING=7\n"
+                  "DNS_1_NAME=192.0.2.53\nDNS_1_DESC=office\nDNS_1_ENABLED=Yes\n"
+                  "DNS_1_WINNING=5\nDNS_1_ATIME=250\nDNS_1_NATIME=3\n"
+                  "DNS_2_NAME=198.51.100.1\nDNS_2_DESC=spare, switched off\nDNS_2_ENABLED=No\n");
+    auto quenda = Start();
+    ASSERT_FALSE(window.empty());
+    EXPECT_TRUE(Answered(0x0808));  // the fake server answers: its row shows the green image
+    const std::filesystem::path pictures = QUENDA_SCREENSHOTS;
+    std::filesystem::create_directories(pictures);
+    Keys(window, "alt+r");
+    RunCommand(std::string(QUENDA_GRAB_WINDOW) + " " + window + " " +
+               (pictures / "quenda-server-table.png").string());
+
+    // From the tab strip: the first box, then the first address.
+    Keys(window, "Tab Tab ctrl+a 1 0 period 0 period 0 period a Tab");
+    std::string dialog;
+    ASSERT_TRUE(WaitFor([&] {
+        dialog = RunCommand("xdotool search --onlyvisible --name '^Invalid characters$'");
+        return !dialog.empty();
+    }));
+    dialog = dialog.substr(0, dialog.find('\n'));
+    RunCommand(std::string(QUENDA_GRAB_WINDOW) + " " + dialog + " " +
+               (pictures / "quenda-correct-dialog.png").string());
+    // "&Correct!" returns to the field; Esc there brings the stored address back.
+    Keys(dialog, "Return");
+    EXPECT_TRUE(WaitFor([] {
+        return RunCommand("xdotool search --onlyvisible --name '^Invalid characters$'").empty();
+    }));
+    RunCommand(std::string(QUENDA_GRAB_WINDOW) + " " + window + " " +
+               (pictures / "quenda-server-table-correct.png").string());
+    Keys(window, "Escape Tab");
+    EXPECT_FALSE(VisibleQuendaWindow().empty());
+    RunCommand(std::string(QUENDA_GRAB_WINDOW) + " " + window + " " +
+               (pictures / "quenda-server-table-after.png").string());
+    EXPECT_TRUE(Answered(0x0909));
+    EXPECT_EQ(quenda->Stop(SIGTERM), 0);
+    EXPECT_EQ(Setting("NAMESERVER", "DNS_0_NAME"), "127.0.0.2");
+    EXPECT_EQ(Setting("NAMESERVER", "DNS_2_ENABLED"), "No");
+}
+
 }  // namespace
 }  // namespace quenda::test
