@@ -82,15 +82,21 @@ std::string EventLog::FormatPrefix(std::time_t now) const {
 bool EventLog::OpenLogFile() {
     fileFailed_ = false;
     if (!options_.LOG_TOFILE) {
-        if (display_ != nullptr) display_->SetLogCaption("DNS Log");
+        SetCaption("DNS Log");
         CloseLogFile();
         return true;
     }
     CloseLogFile();
     file_ = std::fopen(options_.LOG_FILE.c_str(), "ab");
     if (file_ == nullptr) return false;
-    if (display_ != nullptr) display_->SetLogCaption("DNS Log: (" + options_.LOG_FILE + ")");
+    SetCaption("DNS Log: (" + options_.LOG_FILE + ")");
     return true;
+}
+
+void EventLog::SetCaption(const std::string& caption) {
+    // Kept without a display too: a window made later shows it.
+    caption_ = caption;
+    if (display_ != nullptr) display_->SetLogCaption(caption);
 }
 
 void EventLog::ClearLogBox() {

@@ -56,6 +56,8 @@ class EventLog final : public LogSink {
     void RetryLogFile();
 
     bool LogFileOpen() const { return file_ != nullptr; }
+    // "DNS Log", or "DNS Log: (path)" while OpenLogFile has a file open.
+    const std::string& LogCaption() const { return caption_; }
     const std::string& LogBox() const { return box_; }
     void ClearLogBox();
 
@@ -73,6 +75,7 @@ class EventLog final : public LogSink {
     std::string Prefix();
     std::string FormatPrefix(std::time_t now) const;
     void CloseLogFile();
+    void SetCaption(const std::string& caption);
     void FileWriteFailed(int error);
 
     const Options& options_;
@@ -85,6 +88,7 @@ class EventLog final : public LogSink {
     bool fileFailed_ = false;        // the file was closed after a failed write
     bool fileFailReported_ = false;  // that failure streak has been logged
     std::string box_;
+    std::string caption_ = "DNS Log";
     std::string prefix_;  // the last prefix made, for prefixTime_ and prefixShape_
     std::time_t prefixTime_ = -1;
     int prefixShape_ = 0;  // LOG_DATE as bit 0, LOG_TIME as bit 1

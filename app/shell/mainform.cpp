@@ -137,6 +137,10 @@ StartOutcome Mainform::Load() {
         return StartOutcome::kFailed;
     }
     currentTab_ = kSystemTab;
+    if (window_ != nullptr) {
+        session_.SetLogWindowGeometry(
+            LogWindowDefaults(session_.LogWindowGeometry(), window_->LogWindowRoom()));
+    }
     const Options& options = session_.GetOptions();
     const bool inTray = options.SYSTRAY == 1;
     if (window_ == nullptr) {
@@ -224,6 +228,10 @@ void Mainform::ButtonClicked(int button) {
             break;
         case 2:
             if (currentTab_ == kServerTab && window_ != nullptr) window_->OpenTester();
+            if (currentTab_ == kLogTab && window_ != nullptr) window_->OpenLogSettings();
+            break;
+        case 3:
+            if (currentTab_ == kLogTab && window_ != nullptr) window_->ToggleLogWindow();
             break;
         case 5:
             OpenHelp();
@@ -245,7 +253,7 @@ void Mainform::ShowStatus(const std::string& textOrName) {
     std::string text;
     if (const int button = ButtonNumber(textOrName)) {
         if (window_ != nullptr && window_->IsMinimised()) return;
-        text = ButtonStatusText(currentTab_, button, false);
+        text = ButtonStatusText(currentTab_, button, logWindow_.Shown());
     } else if (!textOrName.starts_with(kWindowPrefix)) {
         text = textOrName;
     }
@@ -279,6 +287,14 @@ void Mainform::PutWindowAway() {
         window_->HideWindow();
     } else {
         window_->MinimiseWindow();
+    }
+}
+
+void Mainform::LogWindowChanged() {
+    // The pointer may still rest on the button that did it.
+    if (currentTab_ == kLogTab &&
+        lastStatus_ == ButtonStatusText(kLogTab, 3, !logWindow_.Shown())) {
+        ShowStatus("b3");
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/shell/cache_tab.h"
 #include "app/shell/help_host.h"
+#include "app/shell/log_window.h"
 #include "app/shell/session.h"
 #include "platform/ui/message_service.h"
 
@@ -73,6 +74,12 @@ class MainformWindow {
     virtual void OpenHostEditor(const HostEditorPreset&) {}
     // Shows the name-server tester modally; returns when it is closed.
     virtual void OpenTester() = 0;
+    // The "Configure Log" dialog, modal.
+    virtual void OpenLogSettings() {}
+    // Opens the separate log window, or closes it while it is shown.
+    virtual void ToggleLogWindow() {}
+    // The main window's and the screen's sizes, for the separate log window's defaults.
+    virtual WindowRoom LogWindowRoom() { return {}; }
 };
 
 // Opens addresses in the desktop's default programs (the browser for web pages and help).
@@ -102,7 +109,8 @@ class Mainform final : public HelpHost {
           messages_(messages),
           desktop_(desktop),
           links_(std::move(links)),
-          cacheTab_(session.Cache(), messages) {}
+          cacheTab_(session.Cache(), messages),
+          logWindow_(session, [this] { LogWindowChanged(); }) {}
 
     // The window the form drives; nullptr runs without one.
     void SetWindow(MainformWindow* window) {
@@ -112,8 +120,9 @@ class Mainform final : public HelpHost {
     // The cache tab's search, buttons and menu.
     CacheTab& Cache() { return cacheTab_; }
 
-    // The session's start-up; then tab 0 is laid out and the window shown, or kept hidden
-    // when "Startup in System Tray" is ticked. A failed start sets the quit flag.
+    // The session's start-up; then the separate log window's geometry defaults are applied,
+    // tab 0 is laid out and the window shown, or kept hidden when "Startup in System Tray" is
+    // ticked. A failed start sets the quit flag.
     StartOutcome Load();
 
     // Every 2 s: unloads once a quit was asked for; otherwise the periodic chores (the server
@@ -165,6 +174,9 @@ class Mainform final : public HelpHost {
     void CacheBoxClicked(bool ticked) { session_.SetCacheDisabled(ticked); }
     void TrayBoxClicked(bool ticked) { session_.SetStartupInTray(ticked); }
 
+    // The separate log window's state, which its widgets report to.
+    LogWindowForm& LogWindow() { return logWindow_; }
+
     int CurrentTab() const { return currentTab_; }
     bool WindowHidden() const { return windowHidden_; }
     const std::string& StatusText() const { return lastStatus_; }
@@ -197,6 +209,8 @@ class Mainform final : public HelpHost {
   private:
     void Unload();
     void PutWindowAway();
+    // The b3 text on the status line follows the separate window being opened or closed.
+    void LogWindowChanged();
 
     Session& session_;
     MessageService& messages_;
@@ -205,6 +219,7 @@ class Mainform final : public HelpHost {
     MainformWindow* window_ = nullptr;
     std::function<void()> unload_;
     CacheTab cacheTab_;
+    LogWindowForm logWindow_;
 
     bool quit_ = false;
     bool windowHidden_ = false;

@@ -245,6 +245,30 @@ void Session::ClearLog() {
     log_.ClearLogBox();
 }
 
+LogOptions Session::GetLogOptions() const {
+    return {options_.LOG_DETAIL, options_.LOG_DATE, options_.LOG_TIME, options_.LOG_TOFILE,
+            options_.LOG_FILE};
+}
+
+void Session::SetLogOptions(const LogOptions& log) {
+    options_.LOG_DETAIL = log.detail;
+    options_.LOG_DATE = log.date;
+    options_.LOG_TIME = log.time;
+    options_.LOG_TOFILE = log.toFile;
+    options_.LOG_FILE = log.file;
+}
+
+WindowGeometry Session::LogWindowGeometry() const {
+    return {options_.LOG_WINDOWX, options_.LOG_WINDOWY, options_.LOG_WINDOWW, options_.LOG_WINDOWH};
+}
+
+void Session::SetLogWindowGeometry(const WindowGeometry& geometry) {
+    options_.LOG_WINDOWX = geometry.left;
+    options_.LOG_WINDOWY = geometry.top;
+    options_.LOG_WINDOWW = geometry.width;
+    options_.LOG_WINDOWH = geometry.height;
+}
+
 void Session::UpdateStatistics() {
     statistics_.UpDateStatistic();
 }
@@ -305,7 +329,6 @@ void Session::LogBoxCleared() {
 }
 
 void Session::SetLogCaption(const std::string& caption) {
-    logCaption_ = caption;
     Notify([&](SessionObserver& o) { o.LogCaptionChanged(caption); });
 }
 

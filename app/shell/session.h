@@ -58,6 +58,24 @@ struct StatisticsPanel {
     std::string timeGained;     // e.g. "1.5 min"; "" until the first redraw
 };
 
+// The log keys the "Configure Log" dialog sets.
+struct LogOptions {
+    int16_t detail = 2;   // LOG_DETAIL
+    bool date = false;    // LOG_DATE
+    bool time = true;     // LOG_TIME
+    bool toFile = false;  // LOG_TOFILE
+    std::string file;     // LOG_FILE
+};
+
+// The separate log window's stored place, in pixels (LOG_WINDOWX, Y, W, H).
+struct WindowGeometry {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    bool operator==(const WindowGeometry&) const = default;
+};
+
 // Changes a window may want to draw; every notice is optional. Each statistics notice comes
 // only when its shown value changed.
 class SessionObserver {
@@ -108,7 +126,7 @@ class Session final : private RelayHooks, private StatisticsView, private LogDis
     const LocalAddresses& Local() const { return local_; }
     const StatisticsPanel& Panel() const { return panel_; }
     const std::string& LogBox() const { return log_.LogBox(); }
-    const std::string& LogCaption() const { return logCaption_; }
+    const std::string& LogCaption() const { return log_.LogCaption(); }
     const std::string& ProgramVersion() const { return parts_.programVersion; }
     const ProgramPaths& Paths() const { return parts_.paths; }
     // Where every window's message boxes and questions go.
@@ -147,6 +165,16 @@ class Session final : private RelayHooks, private StatisticsView, private LogDis
     // Ages the first-answer counts and tells the windows the list is to be redrawn.
     void RefreshServers();
     void ClearLog();
+    // The log's options: set ones count from the next line; the log file is opened or closed
+    // only by OpenLogFile, which is false when it could not be opened.
+    LogOptions GetLogOptions() const;
+    void SetLogOptions(const LogOptions& log);
+    bool OpenLogFile() { return log_.OpenLogFile(); }
+    // The separate log window's geometry, saved with the options.
+    WindowGeometry LogWindowGeometry() const;
+    void SetLogWindowGeometry(const WindowGeometry& geometry);
+    // Saves the options alone; false when the file could not be written.
+    bool SaveOptions() { return settings_.SaveOptions(); }
     // Ages the counters and redraws the statistics panel.
     void UpdateStatistics();
     // One pass of the sweep over the pending requests.
@@ -199,7 +227,6 @@ class Session final : private RelayHooks, private StatisticsView, private LogDis
     bool cacheStored_ = false;  // replies stored since the last CommitCache
     std::vector<SessionObserver*> observers_;
     StatisticsPanel panel_;
-    std::string logCaption_ = "DNS Log";
 
     Options options_;
     NameServerList servers_;

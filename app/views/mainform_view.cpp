@@ -12,11 +12,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTabBar>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QVBoxLayout>
 
 #include "app/shell/icmp_port_control.h"
@@ -26,6 +25,9 @@
 #include "app/views/button3d.h"
 #include "app/views/cache_page.h"
 #include "app/views/host_editor_dialog.h"
+#include "app/views/log_page.h"
+#include "app/views/log_settings_dialog.h"
+#include "app/views/log_window.h"
 #include "app/views/panel3d.h"
 #include "app/views/pictures.h"
 #include "app/views/server_page.h"
@@ -92,7 +94,7 @@ MainformView::MainformView(Session& session, Mainform& form) : session_(session)
     layout->addWidget(tabs_, 1);
     connect(tabs_, &TabbedDialog::TabSelected, this, [this](int tab) {
         form_.TabSelected(tab);
-        if (tab == kLogTab) text5_->moveCursor(QTextCursor::End);
+        if (tab == kLogTab) logPage_->ShowNewest();
     });
 
     auto* row = new QHBoxLayout;
@@ -135,7 +137,6 @@ MainformView::MainformView(Session& session, Mainform& form) : session_(session)
     }
     waiting_->SetCaption(QString::fromStdString(session_.Panel().waiting));
     gain_->SetCaption(QString::fromStdString(session_.Panel().timeGained));
-    LogCaptionChanged(session_.LogCaption());
     resize(600, 440);
 
     session_.AddObserver(this);
@@ -145,6 +146,8 @@ MainformView::MainformView(Session& session, Mainform& form) : session_(session)
 MainformView::~MainformView() {
     // No tray click may reach the form once the window is gone.
     tray_.reset();
+    // The separate window watches the session and the form, which may go next.
+    delete logWindow_;
     form_.SetWindow(nullptr);
     session_.RemoveObserver(this);
 }
@@ -198,30 +201,8 @@ QWidget* MainformView::MakeServerPage() {
 }
 
 QWidget* MainformView::MakeLogPage() {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    logFrame_ = new QGroupBox;
-    logFrame_->setObjectName(QStringLiteral("FrameLog"));
-    auto* inside = new QVBoxLayout(logFrame_);
-    text5_ = new QPlainTextEdit;
-    text5_->setObjectName(QStringLiteral("Text5"));
-    text5_->setReadOnly(true);
-    text5_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    text5_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    text5_->setAccessibleName(QStringLiteral("DNS Log"));
-    inside->addWidget(text5_);
-    layout->addWidget(logFrame_, 1);
-    // The lines already written before the window was made.
-    QString box = QString::fromLatin1(session_.LogBox());
-    box.remove(QLatin1Char('\r'));
-    if (box.endsWith(QLatin1Char('\n'))) box.chop(1);
-    text5_->setPlainText(box);
-    if (!box.isEmpty()) {
-        for (const QString& line : box.split(QLatin1Char('\n'))) {
-            logLines_.push_back(static_cast<size_t>(line.size()) + 2);
-        }
-    }
-    return page;
+    logPage_ = new LogPage(session_);
+    return logPage_;
 }
 
 QWidget* MainformView::MakeCachePage() {
@@ -417,6 +398,9 @@ void MainformView::UnloadOtherWindows() {
     if (tray_ != nullptr) tray_->Remove();
     sMenu_->close();
     if (hostEditor_ != nullptr) hostEditor_->close();
+    if (logSettings_ != nullptr) logSettings_->reject();
+    // Its geometry is stored as it closes, before the settings are saved.
+    if (logWindow_ != nullptr && logWindow_->isVisible()) logWindow_->close();
 }
 
 void MainformView::ShowCacheEntries(const CacheFilter& filter) {
@@ -440,6 +424,27 @@ void MainformView::OpenHostEditor(const HostEditorPreset& preset) {
 
 void MainformView::OpenUpdateCheck() {
     RunUpdateCheck(session_, form_, this);
+}
+
+void MainformView::OpenLogSettings() {
+    LogSettingsDialog dialog(session_, form_.Messages(), this);
+    logSettings_ = &dialog;
+    dialog.exec();
+}
+
+void MainformView::ToggleLogWindow() {
+    // A closed window is deleted later; until then it is still there, hidden.
+    if (logWindow_ != nullptr && logWindow_->isVisible()) {
+        logWindow_->close();
+        return;
+    }
+    logWindow_ = new LogWindowView(session_, form_.LogWindow());
+    logWindow_->Open();
+}
+
+WindowRoom MainformView::LogWindowRoom() {
+    const QRect screen = this->screen()->availableGeometry();
+    return {width(), height(), screen.width(), screen.height()};
 }
 
 void MainformView::OpenTester() {
@@ -488,39 +493,6 @@ void MainformView::WaitingChanged(const std::string& text) {
 
 void MainformView::TimeGainedChanged(const std::string& text) {
     gain_->SetCaption(QString::fromStdString(text));
-}
-
-void MainformView::LogLineAppended(size_t trimmed, const std::string& line) {
-    // The box drops whole lines from its start, so the trim is a count of first lines.
-    while (trimmed > 0 && !logLines_.empty() && logLines_.front() <= trimmed) {
-        trimmed -= logLines_.front();
-        logLines_.pop_front();
-        RemoveFirstLogLine();
-    }
-    if (trimmed > 0) LogCleared();
-    logLines_.push_back(line.size());
-    std::string_view text = line;
-    if (text.ends_with("\r\n")) text.remove_suffix(2);
-    text5_->appendPlainText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-}
-
-void MainformView::RemoveFirstLogLine() {
-    if (text5_->document()->blockCount() <= 1) {
-        text5_->clear();
-        return;
-    }
-    QTextCursor cursor(text5_->document()->firstBlock());
-    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
-    cursor.removeSelectedText();
-}
-
-void MainformView::LogCleared() {
-    logLines_.clear();
-    text5_->clear();
-}
-
-void MainformView::LogCaptionChanged(const std::string& caption) {
-    logFrame_->setTitle(QString::fromStdString(caption));
 }
 
 void MainformView::closeEvent(QCloseEvent* event) {

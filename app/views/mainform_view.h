@@ -5,10 +5,8 @@
 
 #include <QLabel>
 #include <QMainWindow>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <array>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,6 +25,9 @@ namespace quenda {
 class Button3D;
 class CachePage;
 class HostEditorDialog;
+class LogPage;
+class LogSettingsDialog;
+class LogWindowView;
 class Panel3D;
 class ServerPage;
 class TabbedDialog;
@@ -67,14 +68,14 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     std::string SelectedCacheKey() override;
     void OpenHostEditor(const HostEditorPreset& preset) override;
     void OpenTester() override;
+    void OpenLogSettings() override;
+    void ToggleLogWindow() override;
+    WindowRoom LogWindowRoom() override;
 
     // SessionObserver
     void ShareChanged(ShareBar bar, int percent) override;
     void WaitingChanged(const std::string& text) override;
     void TimeGainedChanged(const std::string& text) override;
-    void LogLineAppended(size_t trimmed, const std::string& line) override;
-    void LogCleared() override;
-    void LogCaptionChanged(const std::string& caption) override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -94,7 +95,6 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     void PopUpTrayMenu();
     // Shows the status text of the control the mouse is over (nullptr: none of ours).
     void StatusForWidget(QWidget* widget);
-    void RemoveFirstLogLine();
     void WatchMouse(QWidget* widget);
 
     Session& session_;
@@ -107,14 +107,14 @@ class MainformView final : public QMainWindow, public MainformWindow, public Ses
     Panel3D* gain_ = nullptr;
     QCheckBox* check2_ = nullptr;
     QCheckBox* check3_ = nullptr;
-    QPlainTextEdit* text5_ = nullptr;
-    QGroupBox* logFrame_ = nullptr;
+    LogPage* logPage_ = nullptr;
+    QPointer<LogSettingsDialog> logSettings_;  // while "Configure Log" is open
+    QPointer<LogWindowView> logWindow_;        // while the separate log window is shown
     QLabel* hlp_ = nullptr;
     QLabel* webLink_ = nullptr;
     QMenu* sMenu_ = nullptr;
     QAction* sShow_ = nullptr;
     QAction* sHide_ = nullptr;
-    std::deque<size_t> logLines_;  // characters of each line in Text5, "\r\n" included
     std::function<void(UnloadReason)> unload_;
     std::unique_ptr<MainformTray> tray_;
     CachePage* cachePage_ = nullptr;

@@ -41,6 +41,9 @@ struct FakeWindow final : MainformWindow {
     void UnloadOtherWindows() override { ++unloads; }
     void OpenTester() override { ++testers; }
     void OpenUpdateCheck() override { ++updateChecks; }
+    void OpenLogSettings() override { ++logSettings; }
+    void ToggleLogWindow() override { ++logWindowToggles; }
+    WindowRoom LogWindowRoom() override { return room; }
 
     ButtonFace faces[4];
     std::vector<std::string> statusWrites;
@@ -48,6 +51,8 @@ struct FakeWindow final : MainformWindow {
     bool visible = false, minimised = false, trayIcon = true;
     bool showEnabled = false, hideEnabled = false;
     int shows = 0, focus = 0, unloads = 0, testers = 0, updateChecks = 0;
+    int logSettings = 0, logWindowToggles = 0;
+    WindowRoom room{600, 440, 1280, 800};
     MainformTray* tray = nullptr;  // answers TrayIconShown when set
 };
 
@@ -162,6 +167,52 @@ TEST_F(MainformTest, StatusLineTextsAreWrittenOnlyWhenTheyChange) {
     EXPECT_STREQ(Mainform::ControlStatusText("BarLost"),
                  "Percentage of DNS Requests which were lost or not answered");
     EXPECT_EQ(Mainform::ControlStatusText("nothing"), nullptr);
+}
+
+TEST_F(MainformTest, TheLogTabsButtonsOpenItsWindowsWhoseGeometryIsKeptAndSaved) {
+    dir.WriteFile("QUENDA.INI", "[OPTIONS]\nLOG_WINDOWX=1500\nLOG_WINDOWY=120\n");
+    Start();
+    // Defaults from the main window and the screen, once at start-up.
+    const WindowGeometry first{980, 120, 600, 220};
+    EXPECT_EQ(session->LogWindowGeometry(), first);
+    form->ButtonClicked(3);  // "&Delete" on the System tab: not the log window
+    form->ButtonClicked(2);
+    EXPECT_EQ(window.logWindowToggles + window.logSettings, 0);
+    form->TabSelected(kLogTab);
+    form->ButtonClicked(2);
+    EXPECT_EQ(window.logSettings, 1);
+    form->ButtonClicked(3);
+    EXPECT_EQ(window.logWindowToggles, 1);
+
+    // The window's widgets report its opening and closing; b3's text follows, also while
+    // the pointer rests on it.
+    LogWindowForm& logWindow = form->LogWindow();
+    form->ShowStatus("b3");
+    EXPECT_EQ(form->StatusText(), "View log in a seperate window");
+    LogWindowForm::Placement placement = logWindow.Open();
+    EXPECT_FALSE(placement.maximised);
+    EXPECT_EQ(placement.geometry, first);
+    EXPECT_EQ(form->StatusText(), "Close the seperate log window");
+
+    const WindowGeometry moved{10, 20, 300, 400};
+    logWindow.Closed(false, moved);
+    EXPECT_EQ(form->StatusText(), "View log in a seperate window");
+    EXPECT_EQ(logWindow.Open().geometry, moved);
+    logWindow.Closed(true, {0, 0, 1280, 800});  // maximised
+    EXPECT_FALSE(logWindow.Shown());
+    placement = logWindow.Open();
+    EXPECT_TRUE(placement.maximised);
+    EXPECT_EQ(placement.geometry, moved);
+    logWindow.Closed(false, first);
+    EXPECT_FALSE(logWindow.Open().maximised);
+    logWindow.Closed(false, moved);
+    logWindow.Closed(false, first);  // not shown: nothing to store
+
+    ASSERT_TRUE(session->SaveAllSettings());
+    EXPECT_EQ(GetPrivateProfileString("OPTIONS", "LOG_WINDOWX", "", 20, Ini()), "10");
+    EXPECT_EQ(GetPrivateProfileString("OPTIONS", "LOG_WINDOWY", "", 20, Ini()), "20");
+    EXPECT_EQ(GetPrivateProfileString("OPTIONS", "LOG_WINDOWW", "", 20, Ini()), "300");
+    EXPECT_EQ(GetPrivateProfileString("OPTIONS", "LOG_WINDOWH", "", 20, Ini()), "400");
 }
 
 TEST_F(MainformTest, HidingFromTheServerTabComesBackThereAndStopsTableRefreshes) {
