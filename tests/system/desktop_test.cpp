@@ -201,6 +201,10 @@ TEST_F(DesktopTest, ServerTabShowsItsTableAndAsksToCorrectABadAddress) {
     }));
     RunCommand(std::string(QUENDA_GRAB_WINDOW) + " " + window + " " +
                (pictures / "quenda-server-table-correct.png").string());
+    // The field takes the focus back only once the window is active again; an Esc before
+    // that would go to the window, which hides.
+    RunCommand("xdotool windowfocus --sync " + window);
+    std::this_thread::sleep_for(1s);
     Keys(window, "Escape Tab");
     EXPECT_FALSE(VisibleQuendaWindow().empty());
     RunCommand(std::string(QUENDA_GRAB_WINDOW) + " " + window + " " +
