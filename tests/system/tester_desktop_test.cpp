@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "tests/support/temp_directory.h"
+#include "tests/system/desktop_fixture.h"
 #include "tests/system/fake_upstream.h"
 #include "tests/system/quenda_process.h"
 
@@ -22,29 +23,6 @@ namespace quenda::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-constexpr uint16_t kPort = 5354;
-
-template <typename Condition>
-bool WaitFor(Condition condition, std::chrono::milliseconds timeout = 10s) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition() && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(50ms);
-    }
-    return condition();
-}
-
-// The first visible window titled exactly title (its X id), or "".
-std::string VisibleWindow(const std::string& title) {
-    std::string found =
-        RunCommand("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null");
-    return found.substr(0, found.find('\n'));
-}
-
-void Keys(const std::string& window, const std::string& keys) {
-    RunCommand("xdotool windowfocus --sync " + window + " key --delay 80 " + keys + " 2>&1");
-    std::this_thread::sleep_for(400ms);
-}
 
 class TesterDesktopTest : public ::testing::Test {
   protected:
@@ -62,7 +40,7 @@ class TesterDesktopTest : public ::testing::Test {
         char* tray[] = {const_cast<char*>("trayer"), const_cast<char*>("--edge"),
                         const_cast<char*>("top"), nullptr};
         if (posix_spawnp(&trayPid, "trayer", nullptr, nullptr, tray, environ) != 0) trayPid = -1;
-        ASSERT_TRUE(WaitFor([] { return !VisibleWindow("panel").empty(); }));
+        ASSERT_TRUE(WaitFor([] { return !VisibleWindow("^panel$").empty(); }));
         std::this_thread::sleep_for(300ms);
     }
 
@@ -91,12 +69,12 @@ class TesterDesktopTest : public ::testing::Test {
 TEST_F(TesterDesktopTest, TheTestButtonOpensTheTesterWhichShowsBothTimes) {
     QuendaProcess quenda(dir.Path().string(), kPort, QuendaProcess::Stdout::kFile, true);
     std::string window;
-    ASSERT_TRUE(WaitFor([&] { return !(window = VisibleWindow("Quenda")).empty(); }, 20s))
+    ASSERT_TRUE(WaitFor([&] { return !(window = VisibleQuendaWindow()).empty(); }, 20s))
         << quenda.Errors();
     Keys(window, "alt+r");
     RunCommand("xdotool key alt+t");
     std::string dialog;
-    ASSERT_TRUE(WaitFor([&] { return !(dialog = VisibleWindow("DNS server test")).empty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !(dialog = VisibleWindow("^DNS server test$")).empty(); }));
     std::this_thread::sleep_for(500ms);
     Grab(dialog, "1-before");
 
@@ -116,7 +94,7 @@ TEST_F(TesterDesktopTest, TheTestButtonOpensTheTesterWhichShowsBothTimes) {
     Grab(dialog, "3-after");
 
     Keys(dialog, "alt+c");
-    EXPECT_TRUE(WaitFor([] { return VisibleWindow("DNS server test").empty(); }));
+    EXPECT_TRUE(WaitFor([] { return VisibleWindow("^DNS server test$").empty(); }));
     EXPECT_EQ(quenda.Stop(SIGTERM), 0);
 }
 

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -16,57 +14,15 @@
 #include <thread>
 
 #include "tests/support/temp_directory.h"
+#include "tests/system/desktop_fixture.h"
 #include "tests/system/quenda_process.h"
-
-extern char** environ;
 
 namespace quenda::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr uint16_t kPort = 5354;
 constexpr const char* kPageAddress = "https://127.0.0.1:8443/update.txt";
-
-template <typename Condition>
-bool WaitFor(Condition condition, std::chrono::milliseconds timeout = 10s) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!condition() && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(50ms);
-    }
-    return condition();
-}
-
-// A program running beside the test, ended with it.
-class Beside {
-  public:
-    explicit Beside(std::vector<std::string> arguments) {
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        if (posix_spawnp(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    }
-    ~Beside() {
-        if (pid_ <= 0) return;
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-
-  private:
-    pid_t pid_ = -1;
-};
-
-// The X id of the visible window with exactly this title, or "".
-std::string VisibleWindow(const std::string& title) {
-    const std::string found =
-        RunCommand("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null");
-    return found.substr(0, found.find('\n'));
-}
-
-void Keys(const std::string& window, const std::string& keys) {
-    RunCommand("xdotool windowfocus --sync " + window + " key --delay 80 " + keys + " 2>&1");
-    std::this_thread::sleep_for(400ms);
-}
 
 std::string UpdatePage(const std::string& version) {
     return "Quenda update\r\n" + version +
@@ -98,13 +54,13 @@ class UpdateDesktopTest : public ::testing::Test {
         ASSERT_EQ(unshare(CLONE_NEWNS), 0);
         ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
         ASSERT_EQ(mount((home + "/ca").c_str(), "/etc/ssl/certs", nullptr, MS_BIND, nullptr), 0);
-        server = std::make_unique<Beside>(
+        server = std::make_unique<Helper>(
             std::vector<std::string>{"python3", QUENDA_HTTPS_SERVER, home + "/www",
                                      home + "/cert.pem", home + "/key.pem", "8443"});
         dir.WriteFile("QUENDA.INI", std::string("[NAMESERVER]\nDNS_0_NAME=127.0.0.2\n"
                                                 "DNS_0_ENABLED=Yes\n[UPDATE]\nURL=") +
                                         kPageAddress + "\n");
-        tray = std::make_unique<Beside>(
+        tray = std::make_unique<Helper>(
             std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--widthtype",
                                      "request", "--height", "24", "--SetDockType", "true"});
         ASSERT_TRUE(WaitFor([] { return !RunCommand("xdotool search --name '^panel$'").empty(); }));
@@ -123,7 +79,7 @@ class UpdateDesktopTest : public ::testing::Test {
         // left of the 600 x 440 window.
         RunCommand("xdotool mousemove --window " + window + " 40 396 sleep 0.3 click 1");
         std::string dialog;
-        ASSERT_TRUE(WaitFor([&] { return !(dialog = VisibleWindow("Quenda Update")).empty(); }))
+        ASSERT_TRUE(WaitFor([&] { return !(dialog = VisibleWindow("^Quenda Update$")).empty(); }))
             << name;
         std::this_thread::sleep_for(2s);  // the page comes over loopback
         const std::filesystem::path pictures = QUENDA_SCREENSHOTS;
@@ -133,20 +89,20 @@ class UpdateDesktopTest : public ::testing::Test {
         RunCommand(std::string(QUENDA_GRAB_WINDOW) + " " + dialog + " " + file.string());
         EXPECT_GT(std::filesystem::exists(file) ? std::filesystem::file_size(file) : 0u, 1000u);
         Keys(dialog, "Escape");
-        EXPECT_TRUE(WaitFor([] { return VisibleWindow("Quenda Update").empty(); })) << name;
+        EXPECT_TRUE(WaitFor([] { return VisibleWindow("^Quenda Update$").empty(); })) << name;
     }
 
     TempDirectory dir;
     std::string home;
-    std::unique_ptr<Beside> server;
-    std::unique_ptr<Beside> tray;
+    std::unique_ptr<Helper> server;
+    std::unique_ptr<Helper> tray;
 };
 
 TEST_F(UpdateDesktopTest, UpdateShowsANewVersionNoNewVersionAndAFailedConnection) {
     dir.WriteFile("www/update.txt", UpdatePage("99.0.0"));
     QuendaProcess quenda(home, kPort, QuendaProcess::Stdout::kFile, true);
     std::string window;
-    ASSERT_TRUE(WaitFor([&] { return !(window = VisibleWindow("Quenda")).empty(); }, 20s))
+    ASSERT_TRUE(WaitFor([&] { return !(window = VisibleQuendaWindow()).empty(); }, 20s))
         << ReadFile(home + "/stderr.txt");
 
     OpenAndPicture(window, "new-version");
