@@ -79,7 +79,7 @@ void ServerTable::MakeListView() {
     const NameServerList& servers = session_.Servers();
     for (int row = 0; row < kUsedNameServers; ++row) {
         const NameServer& server = servers[row];
-        if (row != focusedRow_) {
+        if (row != focusedRow_ && row != checkingRow_) {
             SetAddress(row, server.address);
             SetDescription(row, server.description);
         }
@@ -175,10 +175,10 @@ void ServerTable::AddressKey(int row, char key) {
 
 void ServerTable::AddressLeft(int row) {
     // The dialog of a check moves the focus, which must not start a second check.
-    if (!InRange(row) || checking_) return;
-    checking_ = true;
+    if (!InRange(row) || checkingRow_ != kNoFocusedRow) return;
+    checkingRow_ = static_cast<int16_t>(row);
     CheckAddress(row);
-    checking_ = false;
+    checkingRow_ = kNoFocusedRow;
 }
 
 void ServerTable::CheckAddress(int row) {

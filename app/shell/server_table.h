@@ -131,7 +131,9 @@ class ServerTable final : public SessionObserver {
     ServerTableWindow* window_ = nullptr;
     std::array<RowState, kUsedNameServers> rows_;
     int16_t focusedRow_ = kNoFocusedRow;
-    bool checking_ = false;  // an address check is running: a focus change it causes is no new one
+    // The row whose address is being checked: a focus change the check causes starts no second
+    // one, and a refresh while its dialog is open keeps what was typed there.
+    int16_t checkingRow_ = kNoFocusedRow;
 };
 
 }  // namespace quenda
