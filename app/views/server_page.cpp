@@ -212,14 +212,20 @@ void ServerPage::ShowFigures(int row, const ServerFigures& figures) {
     r.aTime->setText(Text(figures.averageTime));
     r.proz->SetCaption(Text(figures.share));
     r.proz->SetValue(figures.sharePercent);
-    const QIcon image =
-        Picture(figures.responded ? QStringLiteral("okay") : QStringLiteral("Sleeping"));
-    r.checkI->setPixmap(image.pixmap(QSize(28, 16)));
-    const QString tip = QLatin1String(figures.responded ? kRespondedTip : kSleepingTip);
-    r.checkI->setToolTip(tip);
-    r.checkI->setAccessibleDescription(tip);
+    if (r.responded != figures.responded) {
+        r.responded = figures.responded;
+        const QIcon image =
+            Picture(figures.responded ? QStringLiteral("okay") : QStringLiteral("Sleeping"));
+        r.checkI->setPixmap(image.pixmap(QSize(28, 16)));
+        const QString tip = QLatin1String(figures.responded ? kRespondedTip : kSleepingTip);
+        r.checkI->setToolTip(tip);
+        r.checkI->setAccessibleDescription(tip);
+    }
     r.check->setEnabled(figures.checkEnabled);
-    PaintDescription(r.desc, figures.descriptionWhite);
+    if (r.descriptionWhite != figures.descriptionWhite) {
+        r.descriptionWhite = figures.descriptionWhite;
+        PaintDescription(r.desc, figures.descriptionWhite);
+    }
 }
 
 void ServerPage::SetCheckBox(int row, bool ticked) {

@@ -57,6 +57,10 @@ class ServerPage final : public QWidget, public ServerTableWindow {
         RowField* desc = nullptr;
         Panel3D* proz = nullptr;
         QLineEdit* aTime = nullptr;
+        // What the answered image and the description's colours show now: the figures
+        // change on almost every reply, these seldom, and drawing them is not cheap.
+        std::optional<bool> responded;
+        std::optional<bool> descriptionWhite;
     };
 
     // Row 0 as designed; the others are made the same way and stacked below it.
