@@ -33,7 +33,7 @@ constexpr ControlText kStatusTexts[] = {
 UpdateCheckSettings LoadUpdateCheckSettings(const ProgramPaths& paths,
                                             const std::string& defaultPageAddress) {
     UpdateCheckSettings settings;
-    settings.dataDirectory = paths.dataDirectory;
+    settings.downloadDirectory = paths.dataDirectory + "update/";
     // Read only: the key is the administrator's to add, never written by the program.
     settings.pageAddress =
         GetPrivateProfileString("UPDATE", "URL", "", kMaxUrlLength, paths.SettingsFile());
@@ -215,8 +215,10 @@ void UpdateCheck::DownloadClicked() {
     face_.label5 = "Downloading update file, please wait...";
     Show();
 
-    installerPath_ = settings_.dataDirectory + name;
+    installerPath_ = settings_.downloadDirectory + name;
     std::error_code ignored;
+    // A folder that cannot be made fails the download when its file cannot be opened.
+    std::filesystem::create_directories(settings_.downloadDirectory, ignored);
     std::filesystem::remove(installerPath_, ignored);
     downloadMode_ = true;
     downloadEnded_ = false;

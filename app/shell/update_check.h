@@ -56,7 +56,9 @@ struct UpdateCheckSettings {
     std::string webAddress;      // the maker's web page, shown after a failure
     std::string helpUrl;         // the help page F1 and "Help" open
     std::string programVersion;  // "major.minor.revision"
-    std::string dataDirectory;   // ends in "/": where the installer is saved
+    // Ends in "/": where the installer is saved, a folder of its own in the data directory so
+    // that no name from the page can stand for one of the program's own files.
+    std::string downloadDirectory;
     // The Internet settings' ProxyServer value; std::nullopt when there is none, and the
     // desktop's proxy settings are used.
     std::optional<std::string> proxyServer;

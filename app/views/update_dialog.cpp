@@ -24,6 +24,8 @@ QLabel* NewLabel(const char* name, const char* accessible) {
     label->setObjectName(QLatin1String(name));
     label->setAccessibleName(QLatin1String(accessible));
     label->setWordWrap(true);
+    // Some of them show what the update page says: text, never markup.
+    label->setTextFormat(Qt::PlainText);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
 }

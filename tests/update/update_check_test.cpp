@@ -41,7 +41,7 @@ class UpdateCheckTest : public ::testing::Test {
         settings.webAddress = kWeb;
         settings.helpUrl = "file:///help/index.html";
         settings.programVersion = kProgramVersion;
-        settings.dataDirectory = (data / "data").string() + "/";
+        settings.downloadDirectory = (data / "data").string() + "/";
     }
 
     // Opens the check as the dialog does and waits until the page's outcome is shown.
@@ -180,7 +180,7 @@ TEST_F(UpdateCheckTest, AWholeDownloadIsSavedUnderAPlainNameAndHandedToTheDeskto
     TempDirectory::WriteText(data / "data" / "quenda-setup.deb", "an older download");
     Open();
     Download();
-    const std::string saved = settings.dataDirectory + "quenda-setup.deb";
+    const std::string saved = settings.downloadDirectory + "quenda-setup.deb";
     EXPECT_EQ(opener.opened, std::vector<std::string>{saved});
     EXPECT_EQ(TempDirectory::ReadText(saved), installer);
     EXPECT_EQ(window.face.progress, 100);
@@ -276,7 +276,7 @@ TEST_F(UpdateCheckTest, SettingsComeFromTheIniWhenPresentAndTheCurrentUsersRegis
     const UpdateCheckSettings loaded = LoadUpdateCheckSettings(paths, defaultPage);
     EXPECT_EQ(loaded.pageAddress, "https://mirror.lan/u");
     EXPECT_EQ(loaded.proxyServer, "http=10.0.0.8:3128");
-    EXPECT_EQ(loaded.dataDirectory, paths.dataDirectory);
+    EXPECT_EQ(loaded.downloadDirectory, paths.dataDirectory + "update/");
     EXPECT_EQ(TempDirectory::ReadText(paths.SettingsFile()), ini);
 }
 

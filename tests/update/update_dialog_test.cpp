@@ -28,7 +28,7 @@ class UpdateDialogTest : public ::testing::Test {
         settings.webAddress = "https://quenda.invalid/";
         settings.helpUrl = "file:///help/index.html";
         settings.programVersion = "1.2.9";
-        settings.dataDirectory = data.Path().string() + "/";
+        settings.downloadDirectory = data.Path().string() + "/";
         check = std::make_unique<UpdateCheck>(settings, messages, &links, opener);
         dialog = std::make_unique<UpdateDialog>(*check);
         dialog->show();
