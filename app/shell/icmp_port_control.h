@@ -53,8 +53,7 @@ class IcmpPortControl final : public IcmpControl {
     void OnEvent(DISPID id, const DISPPARAMS& params);
 
     ComPtr<IICMPPort> control_;
-    std::unique_ptr<EventSink> sink_;
-    uint32_t cookie_ = 0;  // the sink's connection, 0 when not connected
+    EventConnection events_;
     std::string lastErrorText_;
     DataInHandler onDataIn_;
 };

@@ -38,20 +38,15 @@ std::unique_ptr<TrayIconControl> TrayIconControl::Create(HRESULT* result) {
     if (FAILED(hr)) return nullptr;
     // No icon until Show gives it the program's picture.
     tray->PutShowIcon(false);
-    ComPtr<IConnectionPointContainer> container;
-    ComPtr<IConnectionPoint> point;
-    hr = tray->control_.As(IID_IConnectionPointContainer, &container);
-    if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(DIID__PindleTrayEvents, point.Out());
     // MouseUp's arguments come last first: the button is the first one.
-    tray->sink_ = std::make_unique<EventSink>(
-        DIID__PindleTrayEvents, [raw = tray.get()](DISPID id, const DISPPARAMS& params) {
-            if (id != kTrayEventMouseUp || params.cArgs != 4) return;
-            const VARIANT& button = params.rgvarg[3];
-            if (button.vt == (VT_BYREF | VT_I2) && button.piVal != nullptr) {
-                raw->RaiseMouseUp(*button.piVal);
-            }
-        });
-    if (SUCCEEDED(hr)) hr = point->Advise(tray->sink_.get(), &tray->cookie_);
+    hr = tray->events_.Connect(tray->control_.Get(), DIID__PindleTrayEvents,
+                               [raw = tray.get()](DISPID id, const DISPPARAMS& params) {
+                                   if (id != kTrayEventMouseUp || params.cArgs != 4) return;
+                                   const VARIANT& button = params.rgvarg[3];
+                                   if (button.vt == (VT_BYREF | VT_I2) && button.piVal != nullptr) {
+                                       raw->RaiseMouseUp(*button.piVal);
+                                   }
+                               });
     if (FAILED(hr)) return nullptr;
     hr = S_OK;
     return tray;
@@ -60,14 +55,7 @@ std::unique_ptr<TrayIconControl> TrayIconControl::Create(HRESULT* result) {
 TrayIconControl::~TrayIconControl() {
     if (!control_) return;
     Remove();
-    if (cookie_ != 0) {
-        ComPtr<IConnectionPointContainer> container;
-        ComPtr<IConnectionPoint> point;
-        if (SUCCEEDED(control_.As(IID_IConnectionPointContainer, &container)) &&
-            SUCCEEDED(container->FindConnectionPoint(DIID__PindleTrayEvents, point.Out()))) {
-            point->Unadvise(cookie_);
-        }
-    }
+    events_.Disconnect();
     ComPtr<IOleObject> ole;
     if (SUCCEEDED(control_.As(IID_IOleObject, &ole))) ole->SetClientSite(nullptr);
     control_.Reset();

@@ -36,8 +36,7 @@ class TrayIconControl final : public TrayIcon {
 
     ComPtr<IPindleTray> control_;
     ComPtr<IOleClientSite> site_;
-    std::unique_ptr<EventSink> sink_;
-    uint32_t cookie_ = 0;  // the sink's connection, 0 when not connected
+    EventConnection events_;
     bool wanted_ = false;  // Show succeeded and Remove was not called since
     bool inTray_ = false;  // the icon was asked for while a tray existed
 };

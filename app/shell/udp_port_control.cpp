@@ -42,28 +42,16 @@ std::unique_ptr<UdpPortControl> UdpPortControl::Create(const std::string& librar
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUDPPort,
                           port->control_.OutVoid());
     if (FAILED(hr)) return nullptr;
-    ComPtr<IConnectionPointContainer> container;
-    ComPtr<IConnectionPoint> point;
-    hr = port->control_.As(IID_IConnectionPointContainer, &container);
-    if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(DIID__IUDPPortEvents, point.Out());
-    port->sink_ = std::make_unique<EventSink>(
-        DIID__IUDPPortEvents,
+    hr = port->events_.Connect(
+        port->control_.Get(), DIID__IUDPPortEvents,
         [raw = port.get()](DISPID id, const DISPPARAMS& params) { raw->OnEvent(id, params); });
-    if (SUCCEEDED(hr)) hr = point->Advise(port->sink_.get(), &port->cookie_);
     if (FAILED(hr)) return nullptr;
     hr = S_OK;
     return port;
 }
 
 UdpPortControl::~UdpPortControl() {
-    if (control_ && cookie_ != 0) {
-        ComPtr<IConnectionPointContainer> container;
-        ComPtr<IConnectionPoint> point;
-        if (SUCCEEDED(control_.As(IID_IConnectionPointContainer, &container)) &&
-            SUCCEEDED(container->FindConnectionPoint(DIID__IUDPPortEvents, point.Out()))) {
-            point->Unadvise(cookie_);
-        }
-    }
+    events_.Disconnect();
     control_.Reset();
 }
 

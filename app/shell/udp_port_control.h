@@ -68,8 +68,7 @@ class UdpPortControl final : public UdpControl {
     void RaiseError(int code, const std::string& description);
 
     ComPtr<IUDPPort> control_;
-    std::unique_ptr<EventSink> sink_;
-    uint32_t cookie_ = 0;     // the sink's connection, 0 when not connected
+    EventConnection events_;
     std::string remoteHost_;  // as last set successfully
     uint16_t remotePort_ = 0;
     bool remoteKnown_ = false;  // remoteHost_ and remotePort_ match the control

@@ -1,11 +1,16 @@
 // The host's end of a control's connection point: one object that answers IUnknown, IDispatch
-// and the control's event interface, and hands every event to one function.
+// and the control's event interface, and hands every event to one function; and the
+// connection that advises it on a control.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <utility>
 
+#include "platform/com/connection_point.h"
 #include "platform/com/dispatch.h"
+#include "platform/com/unknown.h"
 
 namespace quenda {
 
@@ -44,6 +49,35 @@ class EventSink final : public IDispatch {
   private:
     IID events_;
     Handler handler_;
+};
+
+// A sink advised on one event interface of a control until Disconnect or the end.
+class EventConnection {
+  public:
+    EventConnection() = default;
+    ~EventConnection() { Disconnect(); }
+    EventConnection(const EventConnection&) = delete;
+    EventConnection& operator=(const EventConnection&) = delete;
+
+    // Hands the control's events to handler; S_OK, or why the control would not take them.
+    HRESULT Connect(IUnknown* control, const IID& events, EventSink::Handler handler) {
+        ComPtr<IConnectionPointContainer> container;
+        HRESULT hr = control->QueryInterface(IID_IConnectionPointContainer, container.OutVoid());
+        if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(events, point_.Out());
+        if (FAILED(hr)) return hr;
+        sink_ = std::make_unique<EventSink>(events, std::move(handler));
+        return point_->Advise(sink_.get(), &cookie_);
+    }
+    void Disconnect() {
+        if (point_ && cookie_ != 0) point_->Unadvise(cookie_);
+        cookie_ = 0;
+        point_.Reset();
+    }
+
+  private:
+    ComPtr<IConnectionPoint> point_;
+    std::unique_ptr<EventSink> sink_;
+    uint32_t cookie_ = 0;  // the sink's connection, 0 when not connected
 };
 
 }  // namespace quenda
