@@ -4,6 +4,7 @@
 #include "app/config/address_check.h"
 #include "app/relay/counter_math.h"
 #include "app/relay/dns_codec.h"
+#include "app/relay/message_walk.h"
 #include "app/relay/number_text.h"
 #include "app/relay/reply_shaping.h"
 #include "app/relay/request_class.h"
@@ -11,18 +12,11 @@
 namespace quenda {
 namespace {
 
-// The datagram with its first two octets replaced by id, high octet first.
+// The datagram with its message ID replaced by id.
 std::string WithMessageId(std::string_view datagram, uint16_t id) {
     std::string message(datagram);
-    message[0] = static_cast<char>(id >> 8);
-    message[1] = static_cast<char>(id & 0xFF);
+    Write16(message, 0, id);
     return message;
-}
-
-// The message ID of a datagram of at least two octets.
-uint16_t MessageIdOf(std::string_view datagram) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(datagram[0]) << 8 |
-                                 static_cast<uint8_t>(datagram[1]));
 }
 
 }  // namespace
@@ -124,7 +118,7 @@ void UdpRelay::HandleServerReply(std::string_view datagram, const std::string& a
         return;
     }
     upstreamSeen_ = true;
-    env_.table.NoteReply(KeyToMatch(key), MessageIdOf(datagram));
+    env_.table.NoteReply(KeyToMatch(key), Read16(datagram, 0));
 
     CreditReplyTime(key, address);
     if (IsGoodAnswer(datagram)) {
@@ -225,7 +219,7 @@ void UdpRelay::DropRequest(const std::string& address, uint16_t port, std::strin
 bool UdpRelay::IsAwaitedReply(const std::string& key, std::string_view reply,
                               const std::string& address) const {
     if (reply.size() < 2) return false;
-    const uint16_t id = MessageIdOf(reply);
+    const uint16_t id = Read16(reply, 0);
     for (const int i : env_.table.PositionsOfKey(KeyToMatch(key))) {
         const PendingRequest& slot = env_.table[i];
         if (slot.UpstreamId != id) continue;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/relay/dns_codec.h"
+#include "app/relay/message_walk.h"
 #include "app/relay/pending_table.h"
 #include "app/relay/request_class.h"
 #include "app/shell/random_message_ids.h"
@@ -20,13 +21,6 @@ constexpr const char* kTimeout = "Timeout, check internet connection and/or try 
 // The query flags: only "recursion desired".
 constexpr uint8_t kRecursionDesired = 1;
 constexpr uint8_t kResponseBit = 0x80;
-constexpr uint8_t kClassIn = 1;
-
-uint16_t MessageId(std::string_view message) {
-    if (message.size() < 2) return 0;
-    return static_cast<uint16_t>(static_cast<uint8_t>(message[0]) << 8 |
-                                 static_cast<uint8_t>(message[1]));
-}
 
 bool IsResponse(std::string_view message) {
     return message.size() > 2 && (static_cast<uint8_t>(message[2]) & kResponseBit) != 0;
@@ -93,7 +87,7 @@ bool HostEditor::UpdateEntry_Data_Nameserver(std::string_view datagram) {
     if (!waiting_) return false;
     // Only the reply to our own query: a client's question for the same host goes out under
     // an ID of its own, and its reply belongs to the client.
-    if (MessageId(datagram) != kHostEditorMessageId || !IsResponse(datagram)) return false;
+    if (Read16(datagram, 0) != kHostEditorMessageId || !IsResponse(datagram)) return false;
     if (!EqualsIgnoringCase(GetQueryName(datagram), askedName_)) return false;
     if (GetQueryType(datagram) != askedType_) return false;
     // What the relay would not cache never reaches the cache through the editor either.

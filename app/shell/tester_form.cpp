@@ -3,6 +3,7 @@
 #include "app/shell/tester_form.h"
 
 #include "app/relay/dns_codec.h"
+#include "app/relay/message_walk.h"
 #include "app/shell/mainform.h"
 
 namespace quenda {
@@ -153,7 +154,7 @@ std::string TesterForm::Elapsed(Tick start) {
 
 void TesterForm::LookupDataIn(std::string_view datagram) {
     if (!lookupPending_ || datagram.size() < 2) return;
-    const int id = static_cast<uint8_t>(datagram[0]) * 256 + static_cast<uint8_t>(datagram[1]);
+    const int id = Read16(datagram, 0);
     // An answer to a stopped test, or to nothing of ours.
     if (id != testIdentifier_) return;
     lookupPending_ = false;
